@@ -273,7 +273,11 @@ TEST(ClaudeAndCodexStages, SeveralCommandsBlockWithoutActions) {
   const auto codex = SharedStageCatalog::diagnosis("codex", profile, {});
   EXPECT_EQ(codex->classification, Class::blocked);
   EXPECT_EQ(codex->headline, "More than one `codex` command found");
-  EXPECT_EQ(codex->detail.substr(0, 53), "We found multiple `codex` installs (/a/codex, /b/codex");
+  EXPECT_EQ(
+      codex->detail,
+      "We found multiple `codex` installs (/a/codex, /b/codex). To avoid breaking a setup you rely on, we won't "
+      "remove anything automatically. Recommended: keep the Homebrew-managed one and remove the others, then make "
+      "sure Homebrew's bin directory comes first on your PATH.");
   EXPECT_TRUE(SharedStageCatalog::remediations("codex", profile, {}).empty());
 }
 
