@@ -199,7 +199,9 @@ void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
     }
     try {
       const ShellRunner shell(services.processRunner);
-      if (prober) {
+      if (!services.fs) {
+        snapshot.probes = SetupProbeBundle{};
+      } else if (prober) {
         snapshot.probes = prober->probe(shell, *services.fs);
       } else {
         snapshot.probes = FoundationProber().probe(shell, *services.fs);
@@ -602,7 +604,7 @@ void SetupFlowModel::verify() {
   auto profile = profile_;
   executor_->background([=] {
     SetupVerificationResult result;
-    if (verifier) {
+    if (verifier && services.fs) {
       try {
         result = verifier->verify(profile, ShellRunner(services.processRunner), *services.fs);
       } catch (...) {
