@@ -5,13 +5,13 @@ namespace bnch {
 ReadinessScreenCopy ReadinessWarning::screenCopy() const {
   switch (kind) {
     case Kind::network:
-      return networkCopy(network.verdict, network.estimatedInstallSeconds);
+      return ReadinessScreenCopy::networkCopy(network.verdict, network.estimatedInstallSeconds);
     case Kind::disk:
-      return diskCopy(disk.verdict, disk.availableBytes, disk.worstCaseBytes);
+      return ReadinessScreenCopy::diskCopy(disk.verdict, disk.availableBytes, disk.worstCaseBytes);
     case Kind::outdatedMacOS:
       break;
   }
-  return macOSCopy(major);
+  return ReadinessScreenCopy::macOSCopy(major);
 }
 
 std::string describe(const Step& step) {

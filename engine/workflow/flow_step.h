@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/probes/readiness.h"
+#include "engine/probes/readiness_result.h"
+#include "engine/probes/readiness_screen_copy.h"
 #include "engine/remediation/setup_remediation.h"
 
 namespace bnch {

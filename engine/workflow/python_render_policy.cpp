@@ -49,7 +49,7 @@ std::string installRow(const PythonInstall& install, const std::string& home) {
 std::string commandRow(const PythonCommandResolution& resolution, const PythonInventory& inventory) {
   std::string row = "`" + resolution.command + "` \u2014 ";
   if (!resolution.resolvedPath) return row + "not found";
-  const std::optional<PythonInstall> owner = owningInstall(resolution.resolvedPath, inventory);
+  const std::optional<PythonInstall> owner = PythonOwnership::owningInstall(resolution.resolvedPath, inventory);
   if (!owner) return row + "found";
   row += originLabel(owner->origin);
   if (owner->version) row += " " + *owner->version;
@@ -58,7 +58,7 @@ std::string commandRow(const PythonCommandResolution& resolution, const PythonIn
 
 std::optional<std::string> competingOwnerOf(const std::optional<std::string>& resolvedPath,
                                             const PythonInventory& inventory) {
-  const std::optional<PythonInstall> owner = owningInstall(resolvedPath, inventory);
+  const std::optional<PythonInstall> owner = PythonOwnership::owningInstall(resolvedPath, inventory);
   if (owner && owner->origin.kind == OriginKind::competing) return owner->origin.owner;
   return std::nullopt;
 }
@@ -133,8 +133,8 @@ SpineRenderPolicy buildPolicy() {
   policy.fallbackArticlePath = "benchkit/coming-soon";
   policy.privilegedActionReason = "Set up Python";
   policy.privilegedReasons = {{"brew:temurin", "Enter a password to install Java"}};
-  policy.networkReadiness = pythonNetworkReadiness();
-  policy.diskReadiness = pythonDiskReadiness();
+  policy.networkReadiness = NetworkReadinessConfig::python();
+  policy.diskReadiness = DiskReadinessConfig::python();
   policy.remediationCaptions = {
       {"brew:warp", "We'll install Warp via Homebrew, the fast terminal Quillora recommends."}};
   policy.outcomeOpenableApps = [](const std::optional<SystemProfile>& profile,
@@ -166,25 +166,6 @@ SpineRenderPolicy buildPolicy() {
 
 }  // namespace
 
-NetworkReadinessConfig pythonNetworkReadiness() {
-  return {
-      .endpoints = {"https://formulae.brew.sh/api/formula.json",
-                    "https://swscan.apple.com/content/catalogs/index.sucatalog", "https://github.com/"},
-      .estimatedPayloadBytes = 1'500'000'000,
-      .slowThresholdSeconds = 600,
-      .maxSampleBytes = 800'000,
-      .probeTimeoutSeconds = 3.0,
-  };
-}
-
-DiskReadinessConfig pythonDiskReadiness() {
-  return {
-      .worstCaseInstallBytes = 15'000'000'000,
-      .freeFloorBytes = 10'000'000'000,
-      .criticalFreeBytes = 3'000'000'000,
-  };
-}
-
 std::optional<DiagnosisEvidence> pythonDiagnosisEvidence(const SetupProbeBundle& probes) {
   if (!probes.pythonInventory || !probes.pythonPathVerdict) return std::nullopt;
   const PythonInventory& inventory = *probes.pythonInventory;
@@ -205,7 +186,7 @@ std::optional<DiagnosisEvidence> pythonDiagnosisEvidence(const SetupProbeBundle&
 
   bool uvResolves = false;
   for (const PythonCommandResolution* resolution : {&verdict.python, &verdict.python3}) {
-    const std::optional<PythonInstall> owner = owningInstall(resolution->resolvedPath, inventory);
+    const std::optional<PythonInstall> owner = PythonOwnership::owningInstall(resolution->resolvedPath, inventory);
     if (owner && owner->origin.kind == OriginKind::uv) uvResolves = true;
   }
   if (!uvResolves) evidence.note = "Continuing will install and properly configure Python using the uv utility.";
@@ -220,7 +201,7 @@ std::optional<std::string> pythonPostDiagnosisDecline(const SetupProbeBundle& pr
     const std::optional<std::string> owner = competingOwnerOf(resolution->resolvedPath, inventory);
     if (owner && isDeclinedOwner(*owner)) return owner;
   }
-  const std::vector<std::string> owners = competingOwners(inventory);
+  const std::vector<std::string> owners = PythonOwnership::competingOwners(inventory);
   for (const char* name : {"pyenv", "asdf", "rye", "conda"}) {
     for (const std::string& owner : owners) {
       if (owner == name) return owner;

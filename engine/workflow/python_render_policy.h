@@ -29,8 +29,4 @@ std::optional<std::string> pythonPostDiagnosisDecline(const SetupProbeBundle& pr
 std::optional<std::string> pythonOutcomeLimitation(const SetupProbeBundle& probes);
 std::vector<SpineRenderPolicy::OpenableApp> pythonOutcomeOpenableApps(const std::optional<SystemProfile>& profile);
 
-// The readiness configurations the Python policy carries.
-NetworkReadinessConfig pythonNetworkReadiness();
-DiskReadinessConfig pythonDiskReadiness();
-
 }  // namespace bnch

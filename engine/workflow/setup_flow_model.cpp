@@ -5,7 +5,10 @@
 #include <future>
 
 #include "engine/platform/shell_runner.h"
-#include "engine/probes/readiness.h"
+#include "engine/probes/disk_readiness.h"
+#include "engine/probes/foundation_prober.h"
+#include "engine/probes/macos_advisory.h"
+#include "engine/probes/network_readiness_probe.h"
 #include "engine/probes/setup_prober.h"
 #include "engine/probes/system_profiler.h"
 #include "engine/remediation/project_template.h"
@@ -90,7 +93,9 @@ SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::
       step_(Step::of(Step::Kind::loading)) {
   if (!profiler_) {
     profiler_ = [process = services_.processRunner, fs = services_.fs] {
-      return SystemProfiler(ShellRunner(process), fs).profile();
+      if (!fs) return SystemProfile{};
+      const ShellRunner shell(process);
+      return SystemProfiler(shell, *fs).profile();
     };
   }
 }
@@ -333,18 +338,18 @@ void SetupFlowModel::runReadiness() {
   executor_->background([=] {
     ReadinessOutcome outcome;
     if (networkConfig && services.http) {
-      outcome.network = NetworkReadinessProbe(services.http).measure(*networkConfig);
+      outcome.network = NetworkReadinessProbe(*services.http).measure(*networkConfig);
     }
     if (diskConfig) {
       std::optional<std::int64_t> available;
       if (services.fs) {
         try {
-          available = services.fs->volumeAvailableCapacity(services.fs->homeDirectory());
+          available = DiskReadiness::availableBytes(*services.fs, services.fs->homeDirectory());
         } catch (...) {
           available.reset();
         }
       }
-      outcome.disk = diskResult(available, *diskConfig);
+      outcome.disk = DiskReadiness::diskResult(available, *diskConfig);
     }
     executor->main([this, alive, warnings, outcome]() mutable {
       if (alive.expired()) return;
