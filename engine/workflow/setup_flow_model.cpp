@@ -335,7 +335,7 @@ void SetupFlowModel::runReadiness() {
   std::weak_ptr<int> alive = alive_;
   auto executor = executor_;
   auto services = services_;
-  executor_->background([=] {
+  executor_->background([=, this] {
     ReadinessOutcome outcome;
     if (networkConfig && services.http) {
       outcome.network = NetworkReadinessProbe(*services.http).measure(*networkConfig);
@@ -502,7 +502,7 @@ void SetupFlowModel::stageShown(const std::string& domain) {
     const auto offer = policy->offers.find(domain);
     if (offer != policy->offers.end() && emittedOfferDomains_.insert(domain).second) {
       send(usage_events::offerShown(offer->second.offerID, offer->second.offerSurface, offer->second.eligibilityReason,
-                                    std::nullopt, std::nullopt));
+                                    "", ""));
     }
   }
 }
@@ -607,7 +607,7 @@ void SetupFlowModel::verify() {
   auto services = services_;
   auto verifier = config_.verifier;
   auto profile = profile_;
-  executor_->background([=] {
+  executor_->background([=, this] {
     SetupVerificationResult result;
     if (verifier && services.fs) {
       try {
@@ -656,7 +656,7 @@ void SetupFlowModel::buildOutcomeAudit() {
   auto executor = executor_;
   auto services = services_;
   auto profile = profile_;
-  executor_->background([=] {
+  executor_->background([=, this] {
     std::vector<OutcomeAuditSection> sections;
     if (services.fs) {
       try {

@@ -19,6 +19,7 @@
 #include "engine/verification/setup_verification_result.h"
 #include "engine/workflow/flow_step.h"
 #include "engine/workflow/setup_stage.h"
+#include "engine/workflow/spine_provider.h"
 
 namespace bnch {
 
