@@ -1,7 +1,7 @@
 #include "engine/telemetry/usage_events.h"
 
+#include <algorithm>
 #include <cmath>
-#include <regex>
 
 #include "engine/telemetry/utf8_text.h"
 
@@ -57,8 +57,27 @@ std::string_view shellName(Shell::Kind kind) {
 }  // namespace
 
 std::string replacingHomeFolder(std::string_view text) {
-  static const std::regex homeFolder(R"(/Users/[^/\s]+/)");
-  return std::regex_replace(std::string(text), homeFolder, "/Users/~/");
+  // "/Users/" then one or more characters other than "/" and white space, then "/".
+  constexpr std::string_view users = "/Users/";
+  constexpr std::string_view nameStops = "/ \t\n\r\f\v";
+  std::string result;
+  result.reserve(text.size());
+  std::size_t position = 0;
+  while (position < text.size()) {
+    std::size_t found = text.find(users, position);
+    if (found == std::string_view::npos) break;
+    std::size_t nameStart = found + users.size();
+    std::size_t nameEnd = text.find_first_of(nameStops, nameStart);
+    result.append(text.substr(position, nameStart - position));
+    if (nameEnd != std::string_view::npos && nameEnd > nameStart && text[nameEnd] == '/') {
+      result.append("~/");
+      position = nameEnd + 1;
+    } else {
+      position = nameStart;
+    }
+  }
+  result.append(text.substr(std::min(position, text.size())));
+  return result;
 }
 
 std::int64_t nonNegative(std::int64_t value) { return value < 0 ? 0 : value; }
@@ -220,9 +239,11 @@ UsageEvent claudePathRepaired(const std::string& directory) {
 }
 
 UsageEvent verifyPassed(const SetupVerificationResult& result, const JSONObject& extras) {
-  // The home folder is replaced before the cut, so a cut can never leave part of a user name behind.
+  // The home folder is replaced before the final cut, so the cut never leaves part of a user
+  // name behind; the first cut keeps the regular expression's work small on huge outputs.
+  std::string head = utf8::prefix(result.rawOutput, versionExcerptCharacters + 1024);
   JSONObject data{
-      {"cli_version_excerpt", utf8::prefix(replacingHomeFolder(result.rawOutput), versionExcerptCharacters)},
+      {"cli_version_excerpt", utf8::prefix(replacingHomeFolder(head), versionExcerptCharacters)},
       {"engine_outcome", result.engineOutcome.value_or("unknown")},
   };
   addExtras(data, extras);
