@@ -38,8 +38,10 @@ class FaultInjectingFileSystem final : public FileSystemOperating {
   explicit FaultInjectingFileSystem(std::shared_ptr<FileSystemOperating> inner);
   // Builds the inner file system with a ByteWriter through which partialWrite
   // faults reach the real write path, e.g.
-  //   FaultInjectingFileSystem fs([&](ByteWriter w) {
-  //     return std::make_shared<RootedFileSystem>(dir.path(), RootedFileSystem::Options{.writeBytes = w});
+  //   FaultInjectingFileSystem fs([&](ByteWriter writer) {
+  //     RootedFileSystem::Options options;
+  //     options.writeBytes = std::move(writer);
+  //     return std::make_shared<RootedFileSystem>(dir.path(), options);
   //   });
   explicit FaultInjectingFileSystem(const std::function<std::shared_ptr<FileSystemOperating>(ByteWriter)>& makeInner);
 
