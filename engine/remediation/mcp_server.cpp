@@ -2,6 +2,20 @@
 
 namespace bnch {
 
+std::string MCPServer::endpoint(const std::optional<std::string>& apiKey) const {
+  if (connection.kind != Connection::Kind::keylessOptionalKey || !connection.keyURLTemplate || !apiKey ||
+      apiKey->empty()) {
+    return url;
+  }
+  std::string address = *connection.keyURLTemplate;
+  constexpr std::string_view placeholder = "{key}";
+  for (auto at = address.find(placeholder); at != std::string::npos;
+       at = address.find(placeholder, at + apiKey->size())) {
+    address.replace(at, placeholder.size(), *apiKey);
+  }
+  return address;
+}
+
 const std::vector<MCPServer>& MCPServer::offered() {
   static const std::vector<MCPServer> servers{
       {
