@@ -165,17 +165,30 @@ bool isPresentAt(const FileSystemOperating& fs, const fs::path& home, const char
          fs.fileExists(fs::path("/usr/local/bin") / command);
 }
 
-// Replaces `<file>.bak` with `bytes` and makes it private.
+// Writes `bytes` to `file` atomically and makes it readable by its owner only. A
+// file this call created is removed again when its permissions cannot be set,
+// so a copy of a configuration never stays readable by others.
+void writePrivate(FileSystemOperating& fs, const std::string& bytes, const fs::path& file) {
+  const bool existed = fs.fileExists(file);
+  fs.writeData(bytes, file);
+  try {
+    fs.setAttributes(FileAttributes{.posixPermissions = 0600}, file);
+  } catch (const std::exception&) {
+    if (!existed) {
+      try {
+        fs.removeItem(file);
+      } catch (const std::exception&) {
+      }
+    }
+    throw;
+  }
+}
+
+// Replaces `<file>.bak` with `bytes`, readable by its owner only.
 void writePrivateBackup(FileSystemOperating& fs, const std::string& bytes, const fs::path& file) {
   fs::path backup = file;
   backup += ".bak";
-  fs.writeData(bytes, backup);
-  fs.setAttributes(FileAttributes{.posixPermissions = 0600}, backup);
-}
-
-void writePrivate(FileSystemOperating& fs, const std::string& bytes, const fs::path& file) {
-  fs.writeData(bytes, file);
-  fs.setAttributes(FileAttributes{.posixPermissions = 0600}, file);
+  writePrivate(fs, bytes, backup);
 }
 
 }  // namespace
