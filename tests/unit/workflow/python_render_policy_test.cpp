@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/recording_event_tracker.h"
+#include "tests/support/recording_usage_event_tracker.h"
 
 namespace bnch {
 namespace {
 
-using testing::RecordingEventTracker;
+using testing::RecordingUsageEventTracker;
 
 const std::string kHome = "/Users/ada";
 
@@ -108,7 +108,7 @@ TEST(PythonOpenableApps, InTableOrder) {
 }
 
 TEST(PythonRenderPolicy, TablesAndTheOutcomeHook) {
-  auto tracker = std::make_shared<RecordingEventTracker>();
+  auto tracker = std::make_shared<RecordingUsageEventTracker>();
   const auto policy = makePythonRenderPolicy(tracker);
   EXPECT_EQ(policy->summaryExcludedDomains, std::set<std::string>{"warp"});
   EXPECT_EQ(policy->offers.at("warp"), (SpineRenderPolicy::SpineOffer{"warp", "post_homebrew", "warp_not_installed"}));
@@ -134,7 +134,7 @@ TEST(PythonRenderPolicy, TablesAndTheOutcomeHook) {
   EXPECT_EQ(events[1].data.at("engine_outcome"), JSONValue("likely_resolved"));
 
   // The shared policy sends through the installed tracker.
-  auto shared = std::make_shared<RecordingEventTracker>();
+  auto shared = std::make_shared<RecordingUsageEventTracker>();
   setPythonPolicyEventTracker(shared);
   pythonRenderPolicy()->onOutcomeReported(std::nullopt, "resolved");
   setPythonPolicyEventTracker(nullptr);

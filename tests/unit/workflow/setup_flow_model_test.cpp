@@ -15,7 +15,7 @@
 #include "engine/workflow/spine_lookups.h"
 #include "tests/support/canned_http_fetcher.h"
 #include "tests/support/memory_key_value_store.h"
-#include "tests/support/recording_event_tracker.h"
+#include "tests/support/recording_usage_event_tracker.h"
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,11 +24,21 @@ namespace {
 
 using testing::CannedHTTPFetcher;
 using testing::MemoryKeyValueStore;
-using testing::RecordingEventTracker;
+using testing::RecordingUsageEventTracker;
 using testing::RootedFileSystem;
 using testing::TempDir;
 using Outcome = SetupFlowModel::InstallOutcome;
 using usage_events::OfferActionKind;
+
+// The data of the first event with that name (empty when none was sent).
+JSONObject first(const RecordingUsageEventTracker& tracker, const std::string& name) {
+  const auto events = tracker.named(name);
+  return events.empty() ? JSONObject{} : events.front().data;
+}
+
+int count(const RecordingUsageEventTracker& tracker, const std::string& name) {
+  return static_cast<int>(tracker.named(name).size());
+}
 
 // A prober that answers with whatever the test last set.
 class ScriptedProber final : public SetupProber {
@@ -175,7 +185,7 @@ class FlowModelTest : public ::testing::Test {
   std::shared_ptr<RootedFileSystem> fs = std::make_shared<RootedFileSystem>(root.path());
   std::shared_ptr<MemoryKeyValueStore> store = std::make_shared<MemoryKeyValueStore>();
   std::shared_ptr<CannedHTTPFetcher> http = std::make_shared<CannedHTTPFetcher>();
-  std::shared_ptr<RecordingEventTracker> tracker = std::make_shared<RecordingEventTracker>();
+  std::shared_ptr<RecordingUsageEventTracker> tracker = std::make_shared<RecordingUsageEventTracker>();
   AppServices services{nullptr, http, fs, store, true};
   std::shared_ptr<const SpineRenderPolicy> policy;
   std::shared_ptr<ScriptedProber> prober;
@@ -217,19 +227,19 @@ TEST_F(FlowModelTest, FreshMacWalksEveryPrimaryStageThenOffersAndOutcome) {
   EXPECT_EQ(tracker->names(),
             (std::vector<std::string>{"experience_bucket", "diagnosis_reached", "offer_shown", "offer_action",
                                       "verify_passed", "outcome_reported", "nps_shown", "nps_dismissed"}));
-  const JSONObject diagnosis = *tracker->first("diagnosis_reached");
+  const JSONObject diagnosis = first(*tracker, "diagnosis_reached");
   EXPECT_EQ(diagnosis.at("reason"), JSONValue("fixable"));
   EXPECT_EQ(diagnosis.at("fixable_count"), JSONValue(5));
-  EXPECT_EQ(tracker->first("offer_action")->at("action"), JSONValue("selected"));
-  EXPECT_EQ(tracker->first("outcome_reported")->at("engine_outcome"), JSONValue("likely_resolved"));
-  EXPECT_EQ(tracker->first("outcome_reported")->at("self_report"), JSONValue("resolved"));
+  EXPECT_EQ(first(*tracker, "offer_action").at("action"), JSONValue("selected"));
+  EXPECT_EQ(first(*tracker, "outcome_reported").at("engine_outcome"), JSONValue("likely_resolved"));
+  EXPECT_EQ(first(*tracker, "outcome_reported").at("self_report"), JSONValue("resolved"));
 
   EXPECT_EQ(store->string(key(".completed_domains")), "clt\nhomebrew\npython\npython-project\nshell-config\nwarp");
   EXPECT_EQ(model->createdProjectPaths(), std::vector<std::string>{"/Users/alice/Documents/Python-Example-Project"});
   EXPECT_EQ(store->string(key(".created_project_paths")), "/Users/alice/Documents/Python-Example-Project");
   // Every install re-probed; the diagnosis event went out once.
   EXPECT_EQ(prober->calls, 7);
-  EXPECT_EQ(tracker->count("diagnosis_reached"), 1);
+  EXPECT_EQ(count(*tracker, "diagnosis_reached"), 1);
 }
 
 TEST_F(FlowModelTest, EverythingReadyGoesFromSummaryAndReadinessStraightToVerifying) {
@@ -253,9 +263,9 @@ TEST_F(FlowModelTest, EverythingReadyGoesFromSummaryAndReadinessStraightToVerify
   EXPECT_EQ(model->step(), Step::of(Step::Kind::verifying));
   EXPECT_EQ(steps, (std::vector<std::string>{"diagnosisSummary", "verifying"}));
   EXPECT_EQ(tracker->names(), (std::vector<std::string>{"diagnosis_reached", "network_check", "disk_space_check"}));
-  EXPECT_EQ(tracker->first("diagnosis_reached")->at("reason"), JSONValue("ready"));
-  EXPECT_EQ(tracker->first("network_check")->at("verdict"), JSONValue("ok"));
-  EXPECT_EQ(tracker->first("network_check")->at("endpoints_reachable"), JSONValue(2));
+  EXPECT_EQ(first(*tracker, "diagnosis_reached").at("reason"), JSONValue("ready"));
+  EXPECT_EQ(first(*tracker, "network_check").at("verdict"), JSONValue("ok"));
+  EXPECT_EQ(first(*tracker, "network_check").at("endpoints_reachable"), JSONValue(2));
 }
 
 TEST_F(FlowModelTest, VerificationFailureSkipsOffersAndTheKeepGoingGate) {
@@ -267,9 +277,9 @@ TEST_F(FlowModelTest, VerificationFailureSkipsOffersAndTheKeepGoingGate) {
   model->verify();
   EXPECT_EQ(model->step(), Step::of(Step::Kind::outcome));
   EXPECT_EQ(steps, (std::vector<std::string>{"diagnosisSummary", "verifying", "outcome"}));
-  const JSONObject event = *tracker->first("verify_failed");
+  const JSONObject event = first(*tracker, "verify_failed");
   EXPECT_EQ(event.at("exit_code"), JSONValue(1));
-  EXPECT_EQ(tracker->count("offer_shown"), 0);
+  EXPECT_EQ(count(*tracker, "offer_shown"), 0);
   EXPECT_EQ(spine_lookups::outcomeTexts(model->config(), false).headline, "Setup didn't finish");
 }
 
@@ -329,10 +339,10 @@ TEST_F(FlowModelTest, OutcomeHookAndSatisfactionEventsOncePerProcess) {
     model->markSatisfactionResolved();
     model->satisfactionDismissed();
   }
-  EXPECT_EQ(tracker->count("outcome_reported"), 1);
-  EXPECT_EQ(tracker->first("outcome_reported")->at("self_report"), JSONValue("not_resolved"));
-  EXPECT_EQ(tracker->count("nps_shown"), 1);
-  EXPECT_EQ(tracker->count("nps_dismissed"), 0);
+  EXPECT_EQ(count(*tracker, "outcome_reported"), 1);
+  EXPECT_EQ(first(*tracker, "outcome_reported").at("self_report"), JSONValue("not_resolved"));
+  EXPECT_EQ(count(*tracker, "nps_shown"), 1);
+  EXPECT_EQ(count(*tracker, "nps_dismissed"), 0);
 
   store->set(StoredValue{true}, key(".nps_submitted"));
   auto model = makeModel(readyProbes(), failed());
@@ -387,9 +397,9 @@ TEST_F(FlowModelTest, ReadinessWarningsComeInOrderAndStopEndsTheRun) {
   EXPECT_EQ(tracker->names(),
             (std::vector<std::string>{"diagnosis_reached", "network_check", "disk_space_check", "macos_advisory_action",
                                       "network_warning_action", "disk_warning_action"}));
-  EXPECT_EQ(tracker->first("network_warning_action")->at("verdict"), JSONValue("unreachable"));
-  EXPECT_EQ(tracker->first("disk_warning_action")->at("action"), JSONValue("stop"));
-  EXPECT_EQ(tracker->first("macos_advisory_action")->at("macos_major"), JSONValue(13));
+  EXPECT_EQ(first(*tracker, "network_warning_action").at("verdict"), JSONValue("unreachable"));
+  EXPECT_EQ(first(*tracker, "disk_warning_action").at("action"), JSONValue("stop"));
+  EXPECT_EQ(first(*tracker, "macos_advisory_action").at("macos_major"), JSONValue(13));
 }
 
 TEST_F(FlowModelTest, BadStoredValuesAndEmptyAnswersGiveDocumentedValues) {
@@ -410,7 +420,7 @@ TEST_F(FlowModelTest, BadStoredValuesAndEmptyAnswersGiveDocumentedValues) {
   model->advance("python");
   model->verify();
   EXPECT_EQ(model->step(), Step::of(Step::Kind::outcome));
-  EXPECT_EQ(tracker->first("verify_failed")->at("exit_code"), JSONValue(-1));
+  EXPECT_EQ(first(*tracker, "verify_failed").at("exit_code"), JSONValue(-1));
 }
 
 TEST_F(FlowModelTest, SkippingTheQuestionStoresTheSkipValueAndTierTwo) {
@@ -419,7 +429,7 @@ TEST_F(FlowModelTest, SkippingTheQuestionStoresTheSkipValueAndTierTwo) {
   model->answerExperience("some-experience", true);
   EXPECT_EQ(model->experienceContext().tier, 2);
   EXPECT_TRUE(store->boolean(key(".experience_skipped")));
-  EXPECT_EQ(tracker->first("experience_bucket")->at("bucket"), JSONValue("some-experience"));
+  EXPECT_EQ(first(*tracker, "experience_bucket").at("bucket"), JSONValue("some-experience"));
 }
 
 TEST_F(FlowModelTest, ModelDestroyedWhileWorkIsInFlightIsNotTouched) {
