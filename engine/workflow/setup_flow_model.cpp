@@ -520,6 +520,7 @@ void SetupFlowModel::offerAction(const std::string& domain, usage_events::OfferA
 // ---- Installs ----
 
 void SetupFlowModel::approveInstall(PendingInstall install) {
+  approvedInstall_ = install;
   pendingInstall_ = std::move(install);
   notify();
 }
@@ -554,10 +555,11 @@ void SetupFlowModel::markCompleted(const std::string& domain) {
   }
 }
 
-void SetupFlowModel::recordCreatedProjects() {
-  if (!pendingInstall_) return;
+void SetupFlowModel::recordCreatedProjects(const std::string& domain) {
+  const std::optional<PendingInstall>& install = pendingInstall_ ? pendingInstall_ : approvedInstall_;
+  if (!install || install->id != domain) return;
   bool changed = false;
-  for (const SetupRemediation& remediation : pendingInstall_->remediations) {
+  for (const SetupRemediation& remediation : install->remediations) {
     if (remediation.kind != SetupRemediation::Kind::createProject) continue;
     std::string parent = remediation.destinationPath.value_or("");
     if (parent.empty() && services_.fs) parent = (services_.fs->homeDirectory() / "Documents").string();
@@ -578,7 +580,7 @@ void SetupFlowModel::installFinished(const std::string& domain, InstallOutcome o
   switch (outcome) {
     case InstallOutcome::success:
       markCompleted(domain);
-      recordCreatedProjects();
+      recordCreatedProjects(domain);
       failedStageErrors_.erase(domain);
       notify();
       refresh(domain);

@@ -71,6 +71,8 @@ class SetupFlowModel {
   void offerAction(const std::string& domain, usage_events::OfferActionKind action);
   // The install the user approved on a stage; the progress screen runs it.
   void approveInstall(PendingInstall install);
+  // Closes the progress screen. The model still knows the install, so that its
+  // outcome (reported afterwards) can record the projects it created.
   void clearPendingInstall();
   // The pending install for one action of a stage: the stage's remediation with
   // that identifier, titled with the action's label. Absent for an unknown action.
@@ -140,7 +142,7 @@ class SetupFlowModel {
   void afterPrimary();
   void refresh(const std::string& domain);
   void markCompleted(const std::string& domain);
-  void recordCreatedProjects();
+  void recordCreatedProjects(const std::string& domain);
   void setStep(Step step);
   void notify();
   std::string key(const char* suffix) const { return config_.defaultsKey(suffix); }
@@ -164,6 +166,9 @@ class SetupFlowModel {
   std::optional<SetupVerificationResult> verifyResult_;
   std::vector<OutcomeAuditSection> outcomeAudit_;
   std::optional<PendingInstall> pendingInstall_;
+  // The install last approved; the screen clears pendingInstall before it reports
+  // the outcome, so the outcome is matched against this one.
+  std::optional<PendingInstall> approvedInstall_;
   std::map<std::string, std::string> failedStageErrors_;
   std::set<std::string> emittedBlockedDomains_;
   bool didEmitDiagnosis_ = false;

@@ -1,13 +1,9 @@
 #include <cstdio>
 #include <future>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
-#include "engine/platform/shell_runner.h"
-#include "engine/probes/setup_prober.h"
-#include "engine/probes/system_profiler.h"
 #include "engine/workflow/spine_lookups.h"
 #include "engine/workflow/spine_provider.h"
 #include "engine/workflow/spine_render_policy.h"
@@ -16,8 +12,6 @@
 namespace bnch::doctor {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 Json optionalText(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
 
@@ -92,11 +86,10 @@ int diagnoseCommand(const Arguments& arguments) {
   ProductConfig::setCurrent(ProductConfig::python());
   const ProductConfig config = ProductConfig::current();
   const AppServices& services = AppServices::live();
-  const ShellRunner shell(services.processRunner);
 
-  auto profiling = std::async(std::launch::async, [&] { return SystemProfiler(shell, services.fs).profile(); });
-  SetupProbeBundle probes;
-  if (config.prober) probes = config.prober->probe(shell, *services.fs);
+  // The profile and the probes do not depend on each other.
+  auto profiling = std::async(std::launch::async, [&] { return takeProfile(services); });
+  const SetupProbeBundle probes = takeProbes(services);
   const SystemProfile profile = profiling.get();
 
   std::optional<SetupWorkflow> workflow;
@@ -121,7 +114,7 @@ int diagnoseCommand(const Arguments& arguments) {
                     {"evidence", evidenceJson(evidence)},
                     {"declineOwner", optionalText(declineOwner)},
                     {"stages", stages}};
-  std::puts(output.dump(2).c_str());
+  printJson(output);
   return 0;
 }
 

@@ -261,7 +261,7 @@ TEST_F(FlowModelTest, EverythingReadyGoesFromSummaryAndReadinessStraightToVerify
   EXPECT_EQ(spine_lookups::summaryHeadline(model->config(), model->workflow()), "Here's what the system check found");
   model->continueFromDiagnosis();
   EXPECT_EQ(model->step(), Step::of(Step::Kind::verifying));
-  EXPECT_EQ(steps, (std::vector<std::string>{"diagnosisSummary", "verifying"}));
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "verifying"}));
   EXPECT_EQ(tracker->names(), (std::vector<std::string>{"diagnosis_reached", "network_check", "disk_space_check"}));
   EXPECT_EQ(first(*tracker, "diagnosis_reached").at("reason"), JSONValue("ready"));
   EXPECT_EQ(first(*tracker, "network_check").at("verdict"), JSONValue("ok"));
@@ -276,7 +276,7 @@ TEST_F(FlowModelTest, VerificationFailureSkipsOffersAndTheKeepGoingGate) {
   ASSERT_EQ(model->step(), Step::of(Step::Kind::verifying));
   model->verify();
   EXPECT_EQ(model->step(), Step::of(Step::Kind::outcome));
-  EXPECT_EQ(steps, (std::vector<std::string>{"diagnosisSummary", "verifying", "outcome"}));
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "verifying", "outcome"}));
   const JSONObject event = first(*tracker, "verify_failed");
   EXPECT_EQ(event.at("exit_code"), JSONValue(1));
   EXPECT_EQ(count(*tracker, "offer_shown"), 0);
