@@ -264,26 +264,69 @@ class Builder {
     return s;
   }
 
+  // Runs tools.sh in its emitting mode and applies the records it prints: "d PATH",
+  // "f PATH MODE CONTENT", "l TARGET PATH" (NUL-separated; paths are the Mac's own).
   void runToolScript(const std::string& body) {
     const std::string lib = (o_.fakesDir / "lib/tools.sh").string();
     const std::string script = "set -e\n. " + shq(lib) + "\n" + body;
-    const std::string root = out_.root.string();
+    int fds[2];
+    if (::pipe(fds) != 0) throw ScenarioError("pipe failed");
     const pid_t pid = ::fork();
     if (pid < 0) throw ScenarioError("fork failed");
     if (pid == 0) {
-      ::setenv("R", root.c_str(), 1);
+      ::dup2(fds[1], 1);
+      ::close(fds[0]);
+      ::close(fds[1]);
+      ::setenv("MACSIM_EMIT", "1", 1);
       ::setenv("MACSIM_ARCH", m_.arch.c_str(), 1);
       ::setenv("MACSIM_HOME", m_.home().c_str(), 1);
       ::setenv("MACSIM_FAKES", "/.macsim/fakes", 1);
       ::setenv("MACSIM_FAKES_HOST", o_.fakesDir.c_str(), 1);
-      ::execl("/bin/bash", "bash", "-c", script.c_str(), static_cast<char*>(nullptr));
+      ::execl("/bin/bash", "bash", "--norc", "--noprofile", "-c", script.c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
     }
+    ::close(fds[1]);
+    std::string out;
+    char buf[65536];
+    for (;;) {
+      const ssize_t n = ::read(fds[0], buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
       throw ScenarioError("laying out the scenario's tools failed (fakes/lib/tools.sh)");
+
+    size_t pos = 0;
+    auto field = [&]() {
+      const size_t end = out.find('\0', pos);
+      if (end == std::string::npos) throw ScenarioError("tools.sh printed a truncated record");
+      std::string f = out.substr(pos, end - pos);
+      pos = end + 1;
+      return f;
+    };
+    while (pos < out.size()) {
+      const std::string kind = field();
+      if (kind == "d") {
+        fs::create_directories(hostPath(field()));
+      } else if (kind == "f") {
+        const fs::path p = hostPath(field());
+        const mode_t mode = parseMode(json(field()), 0644);
+        writeFile(p, field(), mode);
+      } else if (kind == "l") {
+        const std::string target = field();
+        const fs::path p = hostPath(field());
+        fs::create_directories(p.parent_path());
+        fs::remove(p);
+        fs::create_symlink(target, p);
+      } else {
+        throw ScenarioError("tools.sh printed an unknown record: " + kind);
+      }
+    }
   }
 
   void files() {

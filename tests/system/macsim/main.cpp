@@ -12,6 +12,8 @@
 // Exit status: the command's; 125 when macsim itself fails.
 #include <unistd.h>
 
+#include <chrono>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -114,9 +116,16 @@ int main(int argc, char** argv) {
       if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed for " + tmpl);
       root = tmpl;
     }
+    const auto t0 = std::chrono::steady_clock::now();
     const macsim::Layout layout =
         macsim::layOut(scenario, root, {.fakesDir = opts.fakesDir, .rootMode = opts.rootMode});
+    const auto t1 = std::chrono::steady_clock::now();
     rc = macsim::runSandboxed(scenario, layout, opts, command);
+    if (std::getenv("MACSIM_TRACE")) {
+      const auto t2 = std::chrono::steady_clock::now();
+      using ms = std::chrono::duration<double, std::milli>;
+      std::fprintf(stderr, "macsim: layout %.1f ms, sandbox %.1f ms\n", ms(t1 - t0).count(), ms(t2 - t1).count());
+    }
   } catch (const std::exception& e) {
     std::cerr << "macsim: " << e.what() << "\n";
     rc = kMacsimFailed;

@@ -1,48 +1,63 @@
-# What an installed tool looks like on disk. Used twice: by macsim when it lays out a
-# scenario on the host (R=<scenario folder>), and by the fakes inside the sandbox when they
-# install something (R empty). Every path written is "$R" + a macOS path.
-# Needs: MACSIM_ARCH, MACSIM_HOME; MACSIM_FAKES (the fakes' folder inside the sandbox).
-: "${R=}" "${MACSIM_FAKES:=/.macsim/fakes}" "${MACSIM_FAKES_HOST:=$MACSIM_FAKES}"
+# What an installed tool looks like on disk, written with three primitives: mk_dir, mk_file
+# (content on stdin) and mk_link. Used twice:
+#  - inside the sandbox by the fakes that install things (brew, uv, softwareupdate, ...),
+#    where the primitives change the disk;
+#  - by macsim while it lays a scenario out (MACSIM_EMIT=1): the primitives then print
+#    NUL-separated records that macsim applies below the scenario folder. That mode must not
+#    start any process (a layout costs one bash start), so only builtins are used here.
+# Needs MACSIM_ARCH and MACSIM_HOME; MACSIM_FAKES is the fakes' folder inside the sandbox.
+: "${MACSIM_FAKES:=/.macsim/fakes}" "${MACSIM_FAKES_HOST:=$MACSIM_FAKES}"
 
-_write_exec() { # FILE: writes stdin to FILE, executable
-  mkdir -p "$(dirname "$1")" && rm -f "$1" && cat > "$1" && chmod 755 "$1"
-}
+if [ "${MACSIM_EMIT-}" = 1 ]; then
+  mk_dir() { local d; for d; do printf 'd\0%s\0' "$d"; done; }
+  mk_file() { local c; IFS= read -r -d '' c || true; printf 'f\0%s\0%s\0%s\0' "$1" "$2" "$c"; }
+  mk_link() { printf 'l\0%s\0%s\0' "$1" "$2"; }
+else
+  mk_dir() { mkdir -p "$@"; }
+  mk_file() { mkdir -p "${1%/*}" && rm -f "$1" && cat > "$1" && chmod "$2" "$1"; }
+  mk_link() { mkdir -p "${2%/*}" && ln -sfn "$1" "$2"; }
+fi
 
-# A script that hands over to the fake NAME, with optional exported assignments.
+# A script at FILE that hands over to the fake NAME, exporting VAR=VALUE assignments.
 fake_stub() { # FILE NAME [VAR=VALUE]...
-  local f=$1 name=$2; shift 2
-  { echo '#!/bin/bash'; for e in "$@"; do printf 'export %q\n' "$e"; done
-    echo "exec $MACSIM_FAKES/$name \"\$@\""; } | _write_exec "$R$f"
+  local f=$1 name=$2 s=$'#!/bin/bash\n' e q; shift 2
+  for e; do printf -v q '%q' "$e"; s+="export $q"$'\n'; done
+  s+="exec $MACSIM_FAKES/$name \"\$@\""
+  mk_file "$f" 755 <<< "$s"
 }
 
 have_fake() { [ -f "$MACSIM_FAKES_HOST/$1" ]; }
 
-uv_arch() { [ "$MACSIM_ARCH" = arm64 ] && echo aarch64 || echo x86_64; }
+# Sets UV_ARCH: uv's name for the machine's architecture.
+set_uv_arch() { if [ "$MACSIM_ARCH" = arm64 ]; then UV_ARCH=aarch64; else UV_ARCH=x86_64; fi; }
 
 install_clt() {
-  local d=$R/Library/Developer/CommandLineTools
-  mkdir -p "$d/usr/bin" "$d/SDKs/MacOSX.sdk" "$d/Library/Frameworks"
-  printf '#!/bin/sh\nexec /usr/bin/cc "$@"\n' | _write_exec "$d/usr/bin/clang"
-  printf '#!/bin/sh\nexec /usr/bin/git "$@"\n' | _write_exec "$d/usr/bin/git"
-  printf '#!/bin/sh\nexec /usr/bin/python3 "$@"\n' | _write_exec "$d/usr/bin/python3"
+  local d=/Library/Developer/CommandLineTools
+  mk_dir "$d/SDKs/MacOSX.sdk" "$d/Library/Frameworks"
+  mk_file "$d/usr/bin/clang" 755 <<< $'#!/bin/sh\nexec /usr/bin/cc "$@"'
+  mk_file "$d/usr/bin/git" 755 <<< $'#!/bin/sh\nexec /usr/bin/git "$@"'
+  mk_file "$d/usr/bin/python3" 755 <<< $'#!/bin/sh\nexec /usr/bin/python3 "$@"'
 }
 
-brew_repo() { [ "$1" = /usr/local ] && echo /usr/local/Homebrew || echo "$1"; }
+# Sets BREW_REPO for a prefix: Intel Homebrew keeps its repository in /usr/local/Homebrew.
+set_brew_repo() { if [ "$1" = /usr/local ]; then BREW_REPO=/usr/local/Homebrew; else BREW_REPO=$1; fi; }
 
 install_homebrew() { # PREFIX
-  local p=$1 repo; repo=$(brew_repo "$1")
-  mkdir -p "$R$p"/{bin,etc,include,lib,opt,sbin,share/zsh/site-functions,var/homebrew/linked,Cellar,Caskroom,Frameworks}
-  mkdir -p "$R$repo/Library/Homebrew" "$R$repo/bin"
-  fake_stub "$repo/bin/brew" brew "MACSIM_BREW_PREFIX=$p"
-  [ "$repo" = "$p" ] || ln -sfn ../Homebrew/bin/brew "$R$p/bin/brew"
-  mkdir -p "$R$MACSIM_HOME/Library/Caches/Homebrew/api"
-  echo '{"payload":"[]"}' > "$R$MACSIM_HOME/Library/Caches/Homebrew/api/formula.jws.json"
+  local p=$1 d; set_brew_repo "$p"
+  for d in bin etc include lib opt sbin share/zsh/site-functions var/homebrew/linked Cellar Caskroom Frameworks; do
+    mk_dir "$p/$d"
+  done
+  mk_dir "$BREW_REPO/Library/Homebrew"
+  fake_stub "$BREW_REPO/bin/brew" brew "MACSIM_BREW_PREFIX=$p"
+  [ "$BREW_REPO" = "$p" ] || mk_link ../Homebrew/bin/brew "$p/bin/brew"
+  mk_file "$MACSIM_HOME/Library/Caches/Homebrew/api/formula.jws.json" 644 <<< '{"payload":"[]"}'
 }
 
-formula_version() {
+set_formula_version() {
   case $1 in
-    uv) echo 0.5.11;; mise) echo 2024.12.14;; gh) echo 2.63.2;; git) echo 2.47.1;; pyenv) echo 2.5.0;;
-    python@3.13) echo 3.13.1;; python@3.12) echo 3.12.8;; node) echo 23.4.0;; *) echo 1.0.0;;
+    uv) FORMULA_VERSION=0.5.11;; mise) FORMULA_VERSION=2024.12.14;; gh) FORMULA_VERSION=2.63.2;;
+    git) FORMULA_VERSION=2.47.1;; pyenv) FORMULA_VERSION=2.5.0;; python@3.13) FORMULA_VERSION=3.13.1;;
+    python@3.12) FORMULA_VERSION=3.12.8;; node) FORMULA_VERSION=23.4.0;; *) FORMULA_VERSION=1.0.0;;
   esac
 }
 
@@ -53,70 +68,73 @@ formula_known() {
 }
 
 brew_formula() { # PREFIX NAME
-  local p=$1 n=$2 v; v=$(formula_version "$2")
-  local cellar=$R$p/Cellar/$n/$v
-  mkdir -p "$cellar/bin"
+  local p=$1 n=$2 v b bins; set_formula_version "$n"; v=$FORMULA_VERSION
+  local cellar=$p/Cellar/$n/$v
   case $n in
     python@3.*)
       local mm=${n#python@}
-      python_interp "$p/Cellar/$n/$v/bin/python$mm" "$v"
-      ln -sfn "python$mm" "$cellar/bin/python3"
-      ln -sfn "../Cellar/$n/$v/bin/python3" "$R$p/bin/python3"
-      ln -sfn "../Cellar/$n/$v/bin/python$mm" "$R$p/bin/python$mm";;
+      python_interp "$cellar/bin/python$mm" "$v"
+      mk_link "python$mm" "$cellar/bin/python3"
+      mk_link "../Cellar/$n/$v/bin/python3" "$p/bin/python3"
+      mk_link "../Cellar/$n/$v/bin/python$mm" "$p/bin/python$mm";;
     *)
-      local bins=$n; [ "$n" = uv ] && bins="uv uvx"
+      bins=$n; [ "$n" = uv ] && bins="uv uvx"
       for b in $bins; do
-        if have_fake "$b"; then fake_stub "$p/Cellar/$n/$v/bin/$b" "$b"
-        else printf '#!/bin/sh\necho "%s %s"\n' "$b" "$v" | _write_exec "$cellar/bin/$b"; fi
-        ln -sfn "../Cellar/$n/$v/bin/$b" "$R$p/bin/$b"
+        if have_fake "$b"; then fake_stub "$cellar/bin/$b" "$b"
+        else mk_file "$cellar/bin/$b" 755 <<< "#!/bin/sh
+echo \"$b $v\""; fi
+        mk_link "../Cellar/$n/$v/bin/$b" "$p/bin/$b"
       done;;
   esac
-  printf '{"installed_on_request":true,"source":{"versions":{"stable":"%s"}}}\n' "$v" > "$cellar/INSTALL_RECEIPT.json"
-  ln -sfn "../Cellar/$n/$v" "$R$p/opt/$n"
+  mk_file "$cellar/INSTALL_RECEIPT.json" 644 <<< "{\"installed_on_request\":true,\"source\":{\"versions\":{\"stable\":\"$v\"}}}"
+  mk_link "../Cellar/$n/$v" "$p/opt/$n"
 }
 
-# cask_info NAME -> "KIND TARGET VERSION" (KIND: app, binary, jdk); fails for unknown casks.
-cask_info() {
+# Sets CASK_KIND (app, binary or jdk), CASK_TARGET and CASK_VERSION; fails for unknown casks.
+set_cask_info() {
+  local i
   case $1 in
-    warp) echo "app|Warp.app|0.2024.12.18";;
-    claude) echo "app|Claude.app|0.7.8";;
-    claude-code|claude-code@latest) echo "binary|claude|1.0.0";;
-    zed) echo "app|Zed.app|0.166.1";;
-    visual-studio-code) echo "app|Visual Studio Code.app|1.96.2";;
-    zettlr) echo "app|Zettlr.app|3.3.1";;
-    obsidian) echo "app|Obsidian.app|1.7.7";;
-    chatgpt) echo "app|ChatGPT.app|1.2024.352";;
-    codex) echo "binary|codex|0.1.0";;
-    cursor) echo "app|Cursor.app|0.44.5";;
-    iterm2) echo "app|iTerm.app|3.5.10";;
-    ghostty) echo "app|Ghostty.app|1.0.1";;
-    temurin) echo "jdk|temurin-23.jdk|23.0.1";;
-    temurin@21) echo "jdk|temurin-21.jdk|21.0.5";;
-    temurin@17) echo "jdk|temurin-17.jdk|17.0.13";;
+    warp) i="app|Warp.app|0.2024.12.18";;
+    claude) i="app|Claude.app|0.7.8";;
+    claude-code|claude-code@latest) i="binary|claude|1.0.0";;
+    zed) i="app|Zed.app|0.166.1";;
+    visual-studio-code) i="app|Visual Studio Code.app|1.96.2";;
+    zettlr) i="app|Zettlr.app|3.3.1";;
+    obsidian) i="app|Obsidian.app|1.7.7";;
+    chatgpt) i="app|ChatGPT.app|1.2024.352";;
+    codex) i="binary|codex|0.1.0";;
+    cursor) i="app|Cursor.app|0.44.5";;
+    iterm2) i="app|iTerm.app|3.5.10";;
+    ghostty) i="app|Ghostty.app|1.0.1";;
+    temurin) i="jdk|temurin-23.jdk|23.0.1";;
+    temurin@21) i="jdk|temurin-21.jdk|21.0.5";;
+    temurin@17) i="jdk|temurin-17.jdk|17.0.13";;
     *) return 1;;
   esac
+  IFS='|' read -r CASK_KIND CASK_TARGET CASK_VERSION <<< "$i"
 }
 
 # Writes the cask's artefact (app bundle, binary or JDK) and its Caskroom entry.
 brew_cask() { # PREFIX NAME
-  local p=$1 n=$2 info kind target v
-  info=$(cask_info "$n") || return 1
-  IFS='|' read -r kind target v <<< "$info"
-  mkdir -p "$R$p/Caskroom/$n/$v"
-  case $kind in
-    app) install_app "/Applications/$target";;
+  local p=$1 n=$2
+  set_cask_info "$n" || return 1
+  local room=$p/Caskroom/$n/$CASK_VERSION
+  mk_dir "$room"
+  case $CASK_KIND in
+    app) install_app "/Applications/$CASK_TARGET";;
     binary)
-      if have_fake "$target"; then fake_stub "$p/Caskroom/$n/$v/$target" "$target"
-      else printf '#!/bin/sh\necho "%s %s"\n' "$target" "$v" | _write_exec "$R$p/Caskroom/$n/$v/$target"; fi
-      ln -sfn "$p/Caskroom/$n/$v/$target" "$R$p/bin/$target";;
-    jdk) install_jdk "$target" "$v" "Eclipse Adoptium";;
+      if have_fake "$CASK_TARGET"; then fake_stub "$room/$CASK_TARGET" "$CASK_TARGET"
+      else mk_file "$room/$CASK_TARGET" 755 <<< "#!/bin/sh
+echo \"$CASK_TARGET $CASK_VERSION\""; fi
+      mk_link "$room/$CASK_TARGET" "$p/bin/$CASK_TARGET";;
+    jdk) install_jdk "$CASK_TARGET" "$CASK_VERSION" "Eclipse Adoptium";;
   esac
 }
 
-install_app() { # /Applications/Name.app (or ~/Applications/...)
-  local a=$1 name; name=$(basename "$1" .app)
-  mkdir -p "$R$a/Contents/MacOS" "$R$a/Contents/Resources"
-  cat > "$R$a/Contents/Info.plist" <<PLIST
+install_app() { # /Applications/Name.app or /Users/<user>/Applications/Name.app
+  local a=$1 name=${1##*/}; name=${name%.app}
+  mk_dir "$a/Contents/Resources"
+  mk_file "$a/Contents/Info.plist" 644 <<PLIST
 <?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0">
 <dict>
@@ -127,16 +145,18 @@ install_app() { # /Applications/Name.app (or ~/Applications/...)
 </dict>
 </plist>
 PLIST
-  printf '#!/bin/sh\necho "%s"\n' "$name" | _write_exec "$R$a/Contents/MacOS/$name"
+  mk_file "$a/Contents/MacOS/$name" 755 <<< "#!/bin/sh
+echo \"$name\""
 }
 
 install_jdk() { # FOLDER VERSION VENDOR
-  local d=$R/Library/Java/JavaVirtualMachines/$1 v=$2 vendor=$3 arch
-  arch=$(uv_arch)
-  mkdir -p "$d/Contents/Home/bin"
-  printf 'IMPLEMENTOR="%s"\nJAVA_VERSION="%s"\nOS_ARCH="%s"\nOS_NAME="Darwin"\n' "$vendor" "$v" "$arch" \
-    > "$d/Contents/Home/release"
-  cat > "$d/Contents/Info.plist" <<PLIST
+  local d=/Library/Java/JavaVirtualMachines/$1 v=$2 vendor=$3
+  set_uv_arch
+  mk_file "$d/Contents/Home/release" 644 <<< "IMPLEMENTOR=\"$vendor\"
+JAVA_VERSION=\"$v\"
+OS_ARCH=\"$UV_ARCH\"
+OS_NAME=\"Darwin\""
+  mk_file "$d/Contents/Info.plist" 644 <<PLIST
 <?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0">
 <dict>
@@ -152,27 +172,28 @@ install_jdk() { # FOLDER VERSION VENDOR
 </dict>
 </plist>
 PLIST
-  printf '#!/bin/sh\necho "openjdk version \\"%s\\"" >&2\n' "$v" | _write_exec "$d/Contents/Home/bin/java"
+  mk_file "$d/Contents/Home/bin/java" 755 <<< "#!/bin/sh
+echo 'openjdk version \"$v\"' >&2"
 }
 
 # A Python interpreter at PATH that reports VERSION (the host's python3 does the work).
 python_interp() { # PATH VERSION
-  printf '#!/bin/bash\nMACSIM_PY_VERSION=%s exec %s/pyshim "$0" "$@"\n' "$2" "$MACSIM_FAKES" | _write_exec "$R$1"
+  mk_file "$1" 755 <<< "#!/bin/bash
+MACSIM_PY_VERSION=$2 exec $MACSIM_FAKES/pyshim \"\$0\" \"\$@\""
 }
 
-link_file() { # TARGET LINK
-  mkdir -p "$(dirname "$R$2")" && ln -sfn "$1" "$R$2"
-}
+link_file() { mk_link "$1" "$2"; } # TARGET LINK
 
-uv_python_dir() { echo "$MACSIM_HOME/.local/share/uv/python/cpython-$1-macos-$(uv_arch)-none"; }
+# Sets UV_PYTHON_DIR: where uv keeps a managed CPython VERSION.
+set_uv_python_dir() { set_uv_arch; UV_PYTHON_DIR=$MACSIM_HOME/.local/share/uv/python/cpython-$1-macos-$UV_ARCH-none; }
 
 uv_python() { # VERSION [default]
-  local v=$1 d mm; d=$(uv_python_dir "$1"); mm=${v%.*}
+  local v=$1 mm=${1%.*} n; set_uv_python_dir "$1"
+  local d=$UV_PYTHON_DIR
   python_interp "$d/bin/python$mm" "$v"
-  ln -sfn "python$mm" "$R$d/bin/python3"
-  ln -sfn "python$mm" "$R$d/bin/python"
+  mk_link "python$mm" "$d/bin/python3"
+  mk_link "python$mm" "$d/bin/python"
   if [ "${2-}" = default ]; then
-    mkdir -p "$R$MACSIM_HOME/.local/bin"
-    for n in python python3 "python$mm"; do ln -sfn "$d/bin/python$mm" "$R$MACSIM_HOME/.local/bin/$n"; done
+    for n in python python3 "python$mm"; do mk_link "$d/bin/python$mm" "$MACSIM_HOME/.local/bin/$n"; done
   fi
 }
