@@ -12,10 +12,15 @@ if [ "${MACSIM_EMIT-}" = 1 ]; then
   mk_dir() { local d; for d; do printf 'd\0%s\0' "$d"; done; }
   mk_file() { local c; IFS= read -r -d '' c || true; printf 'f\0%s\0%s\0%s\0' "$1" "$2" "$c"; }
   mk_link() { printf 'l\0%s\0%s\0' "$1" "$2"; }
+  seal() { :; }
 else
-  mk_dir() { mkdir -p "$@"; }
-  mk_file() { mkdir -p "${1%/*}" && rm -f "$1" && cat > "$1" && chmod "$2" "$1"; }
-  mk_link() { mkdir -p "${2%/*}" && ln -sfn "$1" "$2"; }
+  # MK_ROOT: optional folder standing in for / (to build a package's payload).
+  mk_dir() { local d; for d; do mkdir -p "${MK_ROOT-}$d" || return; done; }
+  mk_file() { local f=${MK_ROOT-}$1; mkdir -p "${f%/*}" && rm -f "$f" && cat > "$f" && chmod "$2" "$f"; }
+  mk_link() { local f=${MK_ROOT-}$2; mkdir -p "${f%/*}" && ln -sfn "$1" "$f"; }
+  # What root installs into /Library is closed to the user afterwards, as on a Mac. (Only the
+  # fake root, which owns these folders on the host, can still change them.)
+  seal() { if [ "$(id -u)" = 0 ]; then chmod -R a-w "${MK_ROOT-}$1"; fi; }
 fi
 
 # A script at FILE that hands over to the fake NAME, exporting VAR=VALUE assignments.
@@ -37,6 +42,7 @@ install_clt() {
   mk_file "$d/usr/bin/clang" 755 <<< $'#!/bin/sh\nexec /usr/bin/cc "$@"'
   mk_file "$d/usr/bin/git" 755 <<< $'#!/bin/sh\nexec /usr/bin/git "$@"'
   mk_file "$d/usr/bin/python3" 755 <<< $'#!/bin/sh\nexec /usr/bin/python3 "$@"'
+  seal /Library/Developer
 }
 
 # Sets BREW_REPO for a prefix: Intel Homebrew keeps its repository in /usr/local/Homebrew.
