@@ -266,9 +266,8 @@ class Builder {
 
   // Runs tools.sh in its emitting mode and applies the records it prints: "d PATH",
   // "f PATH MODE CONTENT", "l TARGET PATH" (NUL-separated; paths are the Mac's own).
-  void runToolScript(const std::string& body) {
-    const std::string lib = (o_.fakesDir / "lib/tools.sh").string();
-    const std::string script = "set -e\n. " + shq(lib) + "\n" + body;
+  // Runs tools.sh in its emitting mode and returns what it printed.
+  std::string emitRecords(const std::string& script) {
     int fds[2];
     if (::pipe(fds) != 0) throw ScenarioError("pipe failed");
     const pid_t pid = ::fork();
@@ -300,7 +299,41 @@ class Builder {
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
       throw ScenarioError("laying out the scenario's tools failed (fakes/lib/tools.sh)");
+    return out;
+  }
 
+  // The records depend only on the script, the library and which fakes exist, so they are
+  // kept in the cache folder: laying out a scenario then starts no process at all.
+  std::string cachedRecords(const std::string& script, const std::string& lib) {
+    if (o_.cacheDir.empty()) return emitRecords(script);
+    std::string key = script + "\n" + readFile(lib) + "\n" + m_.arch + m_.home() + o_.fakesDir.string();
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(o_.fakesDir, ec)) key += "\n" + e.path().filename().string();
+    char name[32];
+    std::snprintf(name, sizeof name, "%016zx.rec", std::hash<std::string>{}(key));
+    const fs::path file = o_.cacheDir / name;
+    std::ifstream in(file, std::ios::binary);
+    if (in) {
+      std::ostringstream ss;
+      ss << in.rdbuf();
+      return ss.str();
+    }
+    std::string out = emitRecords(script);
+    fs::create_directories(o_.cacheDir, ec);
+    const fs::path tmp = file.string() + "." + std::to_string(::getpid());
+    {
+      std::ofstream o(tmp, std::ios::binary);
+      o << out;
+    }
+    fs::rename(tmp, file, ec);
+    if (ec) fs::remove(tmp, ec);
+    return out;
+  }
+
+  void runToolScript(const std::string& body) {
+    const std::string lib = (o_.fakesDir / "lib/tools.sh").string();
+    const std::string script = "set -e\n. " + shq(lib) + "\n" + body;
+    const std::string out = cachedRecords(script, lib);
     size_t pos = 0;
     auto field = [&]() {
       const size_t end = out.find('\0', pos);

@@ -19,6 +19,9 @@ namespace macsim {
 struct LayoutOptions {
   std::filesystem::path fakesDir;  // tests/system/fakes of the source tree
   bool rootMode = false;           // caller is root: ROOT is chowned for uid/gid of the user
+  // Where the records printed by fakes/lib/tools.sh are kept between runs (keyed by the
+  // script, the library and the fakes present); empty: no cache.
+  std::filesystem::path cacheDir;
 };
 
 struct Layout {

@@ -102,6 +102,10 @@ int main(int argc, char** argv) {
   if (!isInside(MACSIM_BINARY_DIR, MACSIM_SOURCE_DIR))
     opts.readOnly.insert(opts.readOnly.begin() + 1, MACSIM_BINARY_DIR);
 
+  // Kept in the build tree; MACSIM_CACHE= (empty) turns the cache off.
+  const char* cacheEnv = std::getenv("MACSIM_CACHE");
+  const fs::path cacheDir = cacheEnv ? fs::path(cacheEnv) : fs::path(MACSIM_BINARY_DIR) / "macsim-cache";
+
   fs::path root;
   int rc = kMacsimFailed;
   try {
@@ -118,7 +122,7 @@ int main(int argc, char** argv) {
     }
     const auto t0 = std::chrono::steady_clock::now();
     const macsim::Layout layout =
-        macsim::layOut(scenario, root, {.fakesDir = opts.fakesDir, .rootMode = opts.rootMode});
+        macsim::layOut(scenario, root, {.fakesDir = opts.fakesDir, .rootMode = opts.rootMode, .cacheDir = cacheDir});
     const auto t1 = std::chrono::steady_clock::now();
     rc = macsim::runSandboxed(scenario, layout, opts, command);
     if (std::getenv("MACSIM_TRACE")) {
