@@ -132,3 +132,51 @@ TEST_F(Sandbox, AScenarioThatWritesEverywhereLeavesTheHostUntouched) {
 
 }  // namespace
 }  // namespace bnch::systest
+
+namespace bnch::systest {
+namespace {
+
+TEST_F(Sandbox, ScenarioFilesAndProgramBehaviours) {
+  const std::string data = std::string(BNCH_TEST_DATA_DIR) + "/softwareupdate-list-two-clt-labels.txt";
+  DerivedScenario s(
+      "fresh-mac",
+      {{"files",
+        {{{"path", "~/.zprofile"}, {"lines", {"export GREETING=hello"}}, {"mode", "0600"}, {"mtime", 1700000000}},
+         {{"path", "~/Documents/notes.txt"}, {"from", data}},
+         {{"path", "~/bin"}, {"dir", true}},
+         {{"path", "~/python-link"}, {"symlink", "/usr/bin/python3"}}}},
+       {"programs",
+        {{"softwareupdate", {{"answers", {{{"args", {"-l"}}, {"stdout_file", data}, {"exit", 0}}}}}},
+         {"xcode-select", {{"answers", {{{"args", {"-p"}}, {"stderr", "broken\n"}, {"exit", 3}}}}}},
+         {"sw_vers", {{"script", "echo \"sw_vers called with $#: $*\"; exit 4"}}},
+         {"curl", {{"absent", true}}}}}});
+  const MacRun run = runInMac(
+      s.path(), {"/bin/bash", "-c",
+                 "stat -c '%a %Y' ~/.zprofile; cmp -s ~/Documents/notes.txt <(softwareupdate -l) && echo same; "
+                 "test -d ~/bin && readlink ~/python-link; xcode-select -p; echo \"xcode-select $?\"; "
+                 "xcode-select -v; sw_vers -productVersion; echo \"sw_vers $?\"; "
+                 "test -e /usr/bin/curl || echo 'no curl'; /bin/zsh -lc 'echo $GREETING'"});
+  EXPECT_EQ(run.out,
+            "600 1700000000\nsame\n/usr/bin/python3\nxcode-select 3\nxcode-select version 2409.\n"
+            "sw_vers called with 1: -productVersion\nsw_vers 4\nno curl\nhello\n");
+  EXPECT_EQ(run.err, "broken\n");
+}
+
+TEST_F(Sandbox, AScenarioCannotWriteOutsideItsFolder) {
+  DerivedScenario throughLink(
+      "fresh-mac",
+      {{"files", {{{"path", "~/etc"}, {"symlink", "/etc"}}, {{"path", "~/etc/macsim-escape"}, {"content", "x"}}}}});
+  EXPECT_EQ(runInMac(throughLink.path(), {"/usr/bin/true"}).exitCode, 125);
+  EXPECT_FALSE(fs::exists("/etc/macsim-escape"));
+
+  DerivedScenario replaceTop("fresh-mac", {{"files", {{{"path", "/Library"}, {"symlink", "/"}}}}});
+  EXPECT_EQ(runInMac(replaceTop.path(), {"/usr/bin/true"}).exitCode, 125);
+
+  DerivedScenario outside("fresh-mac", {{"files", {{{"path", "/etc/macsim-escape"}, {"content", "x"}}}}});
+  const MacRun run = runInMac(outside.path(), {"/usr/bin/true"});
+  EXPECT_EQ(run.exitCode, 125);
+  EXPECT_EQ(run.err, "macsim: path outside the simulated Mac: /etc/macsim-escape\n");
+}
+
+}  // namespace
+}  // namespace bnch::systest

@@ -136,7 +136,10 @@ class Builder {
     return m_.arch == "arm64" ? "/opt/homebrew" : "/usr/local";
   }
 
-  // Maps a simulated absolute path (or ~/...) to its host file below ROOT.
+  // Maps a simulated absolute path (or ~/...) to its host file below ROOT. Everything the
+  // layout writes goes through here: the top-level folders themselves cannot be replaced,
+  // and a path may not pass through a symlink, so a scenario can never make macsim (which
+  // may run as root) write outside its own folder.
   fs::path hostPath(std::string p) const {
     if (p == "~" || p.rfind("~/", 0) == 0) p = m_.home() + p.substr(1);
     const fs::path norm = fs::path(p).lexically_normal();
@@ -146,7 +149,15 @@ class Builder {
     for (const std::string& top :
          {m_.home(), std::string("/Applications"), std::string("/Library"), std::string("/System"), std::string("/opt"),
           std::string("/usr/local"), std::string("/tmp")}) {
-      if (p == top || p.rfind(top + "/", 0) == 0) return R(p);
+      if (p == top) throw ScenarioError("a scenario cannot replace " + top);
+      if (p.rfind(top + "/", 0) != 0) continue;
+      fs::path cur = R(top);
+      const fs::path rel = fs::path(p).lexically_relative(top);
+      for (auto it = rel.begin(); it != rel.end(); ++it) {
+        if (fs::is_symlink(cur)) throw ScenarioError("path goes through a symbolic link: " + p);
+        cur /= *it;
+      }
+      return cur;
     }
     throw ScenarioError("path outside the simulated Mac: " + p);
   }

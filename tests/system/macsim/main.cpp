@@ -7,8 +7,10 @@
 //   --share DIR    make a host folder writable inside, at the same path
 //   --ro DIR       make a host folder readable inside, at the same path
 //   --env K=V      set (or, with an empty value, remove) an environment variable
-//   --userns       use a user namespace even when the caller is root
 // The project's source and build trees are always visible read-only at their own paths.
+// A root caller runs the command as the scenario's uid without a user namespace: inside a
+// user namespace that user would be host root without capabilities, able to read every
+// root-owned file bound into the sandbox.
 // Exit status: the command's; 125 when macsim itself fails.
 #include <unistd.h>
 
@@ -33,7 +35,7 @@ constexpr int kMacsimFailed = 125;
 
 int usage() {
   std::cerr << "usage: macsim run SCENARIO.json [--keep DIR] [--share DIR]... [--ro DIR]... [--env K=V]... "
-               "[--userns] -- COMMAND [ARGS...]\n"
+               "-- COMMAND [ARGS...]\n"
                "       macsim shell SCENARIO.json [same options]\n";
   return 2;
 }
@@ -51,7 +53,6 @@ int main(int argc, char** argv) {
   const bool shell = args[0] == "shell";
   const fs::path scenarioFile = args[1];
   fs::path keep;
-  bool forceUserns = false;
   macsim::SandboxOptions opts;
   std::vector<std::string> command;
   size_t i = 2;
@@ -76,8 +77,6 @@ int main(int argc, char** argv) {
         const auto eq = kv.find('=');
         if (eq == std::string::npos || eq == 0) throw std::runtime_error("--env wants K=V");
         opts.env[kv.substr(0, eq)] = kv.substr(eq + 1);
-      } else if (a == "--userns") {
-        forceUserns = true;
       } else {
         return usage();
       }
@@ -97,7 +96,7 @@ int main(int argc, char** argv) {
 
   const char* fakesEnv = std::getenv("MACSIM_FAKES");
   opts.fakesDir = fakesEnv && *fakesEnv ? fs::path(fakesEnv) : fs::path(MACSIM_FAKES_DIR);
-  opts.rootMode = ::geteuid() == 0 && !forceUserns;
+  opts.rootMode = ::geteuid() == 0;
   opts.readOnly.insert(opts.readOnly.begin(), fs::path(MACSIM_SOURCE_DIR));
   if (!isInside(MACSIM_BINARY_DIR, MACSIM_SOURCE_DIR))
     opts.readOnly.insert(opts.readOnly.begin() + 1, MACSIM_BINARY_DIR);
