@@ -1,4 +1,5 @@
 // benchkit-doctor: a command-line front end over the engine.
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -26,6 +27,8 @@ void printUsage(std::FILE* to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A peer closing a connection must end a request, not the program.
+  std::signal(SIGPIPE, SIG_IGN);
   bnch::doctor::Arguments arguments(argv + 1, argv + argc);
   if (arguments.empty()) {
     printUsage(stderr);
