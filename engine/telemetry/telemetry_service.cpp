@@ -260,12 +260,15 @@ void TelemetryService::track(const std::string& eventName, JSONObject data) {
       .eventName = eventName,
       .eventData = std::move(data),
   };
+  bool wasEmpty;
   {
     std::lock_guard lock(core_->inboxMutex);
+    wasEmpty = core_->inbox.empty();
     core_->inbox.push_back(std::move(event));
     ++core_->tracked;
   }
-  core_->inboxReady.notify_one();
+  // The queue worker waits only while the inbox is empty.
+  if (wasEmpty) core_->inboxReady.notify_one();
 }
 
 const UUID& TelemetryService::sessionID() const { return core_->sessionID; }
