@@ -41,5 +41,24 @@ grep -qF '"numStartups": 7' .claude.json || fail "other settings lost: $(cat .cl
 [ "$(cat .claude.json.bak)" = '{"numStartups": 7, "theme": "dark"}' ] || fail "backup differs"
 [ "$(stat -c %a .claude.json)" = 600 ] || fail "~/.claude.json has permissions $(stat -c %a .claude.json)"
 
+# A folder the person may not write to: reported, nothing half-made.
+mkdir -p .codex && chmod 555 .codex
+out=$("$driver" add-mcp notion) && fail "add-mcp into a read-only ~/.codex reported success: $out"
+printf '%s\n' "$out" | grep -qxF "Couldn't write your Codex config: You don’t have permission to save the file “config.toml” in the folder “.codex”." ||
+  fail "unexpected: $out"
+[ -z "$(ls -A .codex)" ] || fail "files left in ~/.codex: $(ls -A .codex)"
+chmod 755 .codex
+
+# A read-only start-up file is replaced as a whole, like any atomic save: the
+# person's text and its read-only mode are kept, and a first backup holds the old text.
+had_backup=no
+[ -e .zshrc.bak ] && had_backup=yes
+chmod 444 .zshrc
+before_text=$(cat .zshrc)
+out=$("$driver" mise) || fail "mise step failed: $out"
+[ "$(stat -c %a .zshrc)" = 444 ] || fail "~/.zshrc is now $(stat -c %a .zshrc)"
+case $(cat .zshrc) in "$before_text"*'eval "$(mise activate zsh)"') ;; *) fail "~/.zshrc lost text: $(cat .zshrc)" ;; esac
+if [ $had_backup = no ]; then [ "$(cat .zshrc.bak)" = "$before_text" ] || fail "~/.zshrc.bak differs"; fi
+
 [ $status -eq 0 ] && echo "PASS: the person's existing files are kept"
 exit $status
