@@ -28,6 +28,14 @@ printf '%s\n' "$out" | grep -qxF "A project already exists at ~/Documents/Python
   fail "unexpected: $out"
 tail -n 1 Documents/Python-Example-Project/main.py | grep -qxF "# my change" || fail "the project was overwritten"
 
+# The projects run with the uv of this Mac: the example program greets, the
+# scaffold's test command passes.
+out=$(zsh -lc 'cd ~/Documents/Python-Example-Project && uv run python main.py' 2>&1) ||
+  fail "the example program failed: $out"
+printf '%s\n' "$out" | grep -qxF "Hello, there! Python is working on your Mac." || fail "unexpected: $out"
+"$driver" create-project coding >/dev/null || fail "create-project coding failed"
+out=$(zsh -lc 'cd ~/Documents/AI-Coding-Project && uv run python -m unittest' 2>&1) || fail "the scaffold's tests failed: $out"
+
 # Claude is set up: the skill, the note and the MCP entry go to its files.
 mkdir -p .claude
 printf '{"numStartups": 7, "theme": "dark"}' > .claude.json
