@@ -10,9 +10,8 @@ namespace bnch {
 // The languages the product can set up besides Python's own stages.
 enum class BNCHLanguage { python, node, java, ruby, rust };
 
-inline constexpr std::array<BNCHLanguage, 5> allLanguages{BNCHLanguage::python, BNCHLanguage::node,
-                                                          BNCHLanguage::java, BNCHLanguage::ruby,
-                                                          BNCHLanguage::rust};
+inline constexpr std::array<BNCHLanguage, 5> allLanguages{BNCHLanguage::python, BNCHLanguage::node, BNCHLanguage::java,
+                                                          BNCHLanguage::ruby, BNCHLanguage::rust};
 
 // "python", "node", "java", "ruby", "rust".
 std::string_view toString(BNCHLanguage language);

@@ -50,7 +50,8 @@ std::optional<CompetingOwnerCopy::Copy> CompetingOwnerCopy::copy(const std::stri
                        " manages Python on this Mac, and it loads after our settings, so it will keep control of the "
                        "python command. We will not change or remove any of its settings.";
   copy.recommendation = texts->second.recommendation;
-  if (ownersWithUninstallLink().contains(owner)) copy.uninstallLink = std::string(identity::articleHost) + "/python/uninstall";
+  if (ownersWithUninstallLink().contains(owner))
+    copy.uninstallLink = std::string(identity::articleHost) + "/python/uninstall";
   return copy;
 }
 

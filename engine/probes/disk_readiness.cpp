@@ -13,7 +13,8 @@ std::optional<std::int64_t> DiskReadiness::availableBytes(const FileSystemOperat
   }
 }
 
-DiskReadinessResult DiskReadiness::diskResult(std::optional<std::int64_t> available, const DiskReadinessConfig& config) {
+DiskReadinessResult DiskReadiness::diskResult(std::optional<std::int64_t> available,
+                                              const DiskReadinessConfig& config) {
   DiskReadinessResult result{DiskVerdict::unmeasured, available, config.worstCaseInstallBytes, config.freeFloorBytes};
   if (!available) return result;
   if (*available < config.criticalFreeBytes) {

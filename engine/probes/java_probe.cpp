@@ -48,7 +48,8 @@ std::vector<JDKInfo> JavaProbe::parseJavaHomeListing(std::string_view listing) {
     std::smatch match;
     if (!std::regex_match(text, match, line)) continue;
     if (!match[1].matched || !match[2].matched || !match[3].matched || !match[4].matched) continue;
-    jdks.push_back(JDKInfo{match[1].str(), match[3].str(), match[2].str(), ProbeText::trimSpacesAndTabs(match[4].str())});
+    jdks.push_back(
+        JDKInfo{match[1].str(), match[3].str(), match[2].str(), ProbeText::trimSpacesAndTabs(match[4].str())});
   }
   return jdks;
 }
@@ -114,8 +115,8 @@ ProbeBundle JavaProbe::probe() const {
     const ProbeRun run = process_.run(ProcessRequest{.executable = javaHomePath, .arguments = {"-V"}});
     return run.answered ? parseJavaHomeListing(run.output) : std::vector<JDKInfo>{};
   });
-  auto folders = std::async(std::launch::async,
-                            [this] { return ProbeFiles::entries(fs_, std::string(virtualMachinesFolder)); });
+  auto folders =
+      std::async(std::launch::async, [this] { return ProbeFiles::entries(fs_, std::string(virtualMachinesFolder)); });
   auto javaHome = std::async(std::launch::async, [this]() -> std::optional<std::string> {
     const ProbeRun run = process_.loginShell("echo " + std::string(javaHomeMarker) + "$JAVA_HOME");
     if (!run.answered) return std::nullopt;

@@ -26,7 +26,8 @@ LanguageStatus LanguageDetector::status(BNCHLanguage language) const {
   auto hasEntries = [&](const char* relative) { return ProbeFiles::hasEntries(fs_, home / relative); };
   auto exists = [&](const char* relative) { return ProbeFiles::exists(fs_, home / relative); };
   auto executable = [&](std::initializer_list<const char*> paths) {
-    return std::any_of(paths.begin(), paths.end(), [&](const char* path) { return ProbeFiles::isExecutableFile(fs_, path); });
+    return std::any_of(paths.begin(), paths.end(),
+                       [&](const char* path) { return ProbeFiles::isExecutableFile(fs_, path); });
   };
 
   switch (language) {
@@ -51,9 +52,8 @@ LanguageStatus LanguageDetector::status(BNCHLanguage language) const {
       break;
     case BNCHLanguage::java: {
       const auto bundles = ProbeFiles::entries(fs_, "/Library/Java/JavaVirtualMachines");
-      if (std::any_of(bundles.begin(), bundles.end(), [](const std::string& name) {
-            return name.starts_with("temurin-") && name.ends_with(".jdk");
-          })) {
+      if (std::any_of(bundles.begin(), bundles.end(),
+                      [](const std::string& name) { return name.starts_with("temurin-") && name.ends_with(".jdk"); })) {
         return LanguageStatus::setUp("Temurin");
       }
       if (hasEntries(".sdkman/candidates/java")) return LanguageStatus::managedBy("SDKMAN");

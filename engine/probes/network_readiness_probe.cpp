@@ -25,8 +25,8 @@ bool isNetworkDown(URLErrorCode code) {
 
 }  // namespace
 
-NetworkReadinessProbe::EndpointSample NetworkReadinessProbe::sampleEndpoint(const std::string& url,
-                                                                            const NetworkReadinessConfig& config) const {
+NetworkReadinessProbe::EndpointSample NetworkReadinessProbe::sampleEndpoint(
+    const std::string& url, const NetworkReadinessConfig& config) const {
   HTTPRequest request;
   request.url = url;
   request.timeoutSeconds = config.probeTimeoutSeconds;

@@ -59,16 +59,17 @@ PythonInventory PythonInventoryScanner::scan() const {
 
   // Apple's python3 and the version of the Command Line Tools' framework.
   if (ProbeFiles::exists(fs_, "/usr/bin/python3")) {
-    installs.push_back(PythonInstall{
-        PythonInstall::Origin::apple(), "/usr/bin/python3",
-        VersionText::highest(versionLikeNames(
-            fs_, "/Library/Developer/CommandLineTools/Library/Frameworks/Python3.framework/Versions"))});
+    installs.push_back(
+        PythonInstall{PythonInstall::Origin::apple(), "/usr/bin/python3",
+                      VersionText::highest(versionLikeNames(
+                          fs_, "/Library/Developer/CommandLineTools/Library/Frameworks/Python3.framework/Versions"))});
   }
 
   // The official installer: one framework version per folder.
   const std::string framework = "/Library/Frameworks/Python.framework/Versions";
   for (const auto& name : versionLikeNames(fs_, framework)) {
-    installs.push_back(PythonInstall{PythonInstall::Origin::pythonOrg(), framework + "/" + name + "/bin/python3", name});
+    installs.push_back(
+        PythonInstall{PythonInstall::Origin::pythonOrg(), framework + "/" + name + "/bin/python3", name});
   }
 
   // Homebrew, Apple silicon prefix first.

@@ -28,7 +28,9 @@ struct PythonOwnership {
   static bool isPythonOrg(const PythonInstall& install) {
     return install.origin.kind == PythonInstall::Origin::Kind::pythonOrg;
   }
-  static bool isApple(const PythonInstall& install) { return install.origin.kind == PythonInstall::Origin::Kind::apple; }
+  static bool isApple(const PythonInstall& install) {
+    return install.origin.kind == PythonInstall::Origin::Kind::apple;
+  }
   static bool isCompeting(const PythonInstall& install, const std::string& owner) {
     return install.origin.isCompeting(owner);
   }

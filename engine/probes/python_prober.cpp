@@ -9,8 +9,8 @@ namespace bnch {
 
 SetupProbeBundle PythonProber::probe(const ShellRunner& shell, FileSystemOperating& fs) const {
   auto foundation = std::async(std::launch::async, [&] { return FoundationProber(timeLimit_).probe(shell, fs); });
-  auto verdict =
-      std::async(std::launch::async, [&] { return PythonPathProbe(ProbeProcess(shell.process(), timeLimit_), fs).probe(); });
+  auto verdict = std::async(std::launch::async,
+                            [&] { return PythonPathProbe(ProbeProcess(shell.process(), timeLimit_), fs).probe(); });
   PythonInventory inventory = PythonInventoryScanner(fs).scan();
 
   SetupProbeBundle bundle = foundation.get();

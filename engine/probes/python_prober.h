@@ -13,8 +13,7 @@ namespace bnch {
 // inventory is scanned. Never fails.
 class PythonProber : public SetupProber {
  public:
-  explicit PythonProber(std::chrono::milliseconds timeLimit = ProbeProcess::defaultTimeLimit)
-      : timeLimit_(timeLimit) {}
+  explicit PythonProber(std::chrono::milliseconds timeLimit = ProbeProcess::defaultTimeLimit) : timeLimit_(timeLimit) {}
 
   SetupProbeBundle probe(const ShellRunner& shell, FileSystemOperating& fs) const override;
 

@@ -7,9 +7,7 @@ namespace bnch {
 namespace {
 
 // value / unit rounded to the nearest whole number, at least 1.
-long long roundedAtLeastOne(double value, double unit) {
-  return std::max(1LL, std::llround(value / unit));
-}
+long long roundedAtLeastOne(double value, double unit) { return std::max(1LL, std::llround(value / unit)); }
 
 }  // namespace
 

@@ -60,8 +60,8 @@ ProfilerEnvironment ProfilerEnvironment::current() {
   return environment;
 }
 
-SystemProfiler::SystemProfiler(const ShellRunner& shell, const FileSystemOperating& fs,
-                               ProfilerEnvironment environment, std::chrono::milliseconds timeLimit)
+SystemProfiler::SystemProfiler(const ShellRunner& shell, const FileSystemOperating& fs, ProfilerEnvironment environment,
+                               std::chrono::milliseconds timeLimit)
     : process_(shell.process(), timeLimit), fs_(fs), environment_(std::move(environment)) {}
 
 SystemProfile SystemProfiler::profile() const {
@@ -99,7 +99,8 @@ SystemProfile SystemProfiler::profile() const {
 }
 
 Architecture SystemProfiler::architecture() const {
-  const ProbeRun sysctl = process_.run(ProcessRequest{.executable = sysctlPath, .arguments = {"-in", "hw.optional.arm64"}});
+  const ProbeRun sysctl =
+      process_.run(ProcessRequest{.executable = sysctlPath, .arguments = {"-in", "hw.optional.arm64"}});
   if (ProbeText::trimWhitespace(sysctl.output) == "1") return Architecture::appleSilicon;
   const std::string machine =
       ProbeText::trimWhitespace(process_.run(ProcessRequest{.executable = unamePath, .arguments = {"-m"}}).output);
@@ -126,9 +127,8 @@ OperatingSystemVersion SystemProfiler::versionFromText(std::string_view productV
     std::size_t end = text.find('.', start);
     if (end == std::string::npos) end = text.size();
     const std::string_view part = std::string_view(text).substr(start, end - start);
-    if (part.empty() || part.size() > 6 || !std::all_of(part.begin(), part.end(), [](char c) {
-          return c >= '0' && c <= '9';
-        })) {
+    if (part.empty() || part.size() > 6 ||
+        !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       return {};
     }
     parts[index] = std::stoi(std::string(part));
@@ -204,7 +204,8 @@ std::vector<std::string> SystemProfiler::cliLocations(std::string_view name,
     }
   }
   std::vector<std::string> candidates;
-  for (std::string_view folder : HomebrewContract::binFolders) candidates.push_back(std::string(folder) + "/" + std::string(name));
+  for (std::string_view folder : HomebrewContract::binFolders)
+    candidates.push_back(std::string(folder) + "/" + std::string(name));
   candidates.push_back((fs_.homeDirectory() / ".local/bin" / name).string());
   candidates.insert(candidates.end(), extraCandidates.begin(), extraCandidates.end());
   for (auto& candidate : candidates) {
@@ -216,8 +217,12 @@ std::vector<std::string> SystemProfiler::cliLocations(std::string_view name,
 }
 
 AITooling SystemProfiler::aiTooling() const {
-  auto app = [this](std::string name) { return startProbe<bool>([this, name] { return applicationExists(name); }, false); };
-  auto command = [this](std::string name) { return startProbe<bool>([this, name] { return commandExists(name); }, false); };
+  auto app = [this](std::string name) {
+    return startProbe<bool>([this, name] { return applicationExists(name); }, false);
+  };
+  auto command = [this](std::string name) {
+    return startProbe<bool>([this, name] { return commandExists(name); }, false);
+  };
   using Locations = std::vector<std::string>;
 
   auto claudeDesktop = app("Claude.app");
