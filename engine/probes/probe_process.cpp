@@ -6,18 +6,6 @@
 #include <thread>
 
 namespace bnch {
-namespace {
-
-// Text after the line holding the output marker; all of it when there is no marker.
-std::string textAfterMarker(const std::string& output) {
-  const std::size_t marker = output.find(ShellRunner::outputMarker);
-  if (marker == std::string::npos) return output;
-  const std::size_t lineEnd = output.find('\n', marker);
-  if (lineEnd == std::string::npos) return {};
-  return output.substr(lineEnd + 1);
-}
-
-}  // namespace
 
 ProbeRun ProbeProcess::run(const ProcessRequest& request) const {
   ProbeRun result;
@@ -77,7 +65,7 @@ ProbeRun ProbeProcess::loginShell(const std::string& command) const {
 ShellOutput ProbeProcess::markedLoginShell(const std::string& command) const {
   const ProbeRun shell = loginShell("echo " + std::string(ShellRunner::outputMarker) + "; " + command);
   if (!shell.answered) return ShellOutput{"", -1};
-  return ShellOutput{textAfterMarker(shell.output), shell.exitCode};
+  return ShellOutput{ShellRunner::textAfterMarker(shell.output), shell.exitCode};
 }
 
 }  // namespace bnch
