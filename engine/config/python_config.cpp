@@ -1,5 +1,6 @@
 #include "engine/config/product_config.h"
 #include "engine/config/product_identity.h"
+#include "engine/probes/python_prober.h"
 
 namespace bnch {
 
@@ -51,6 +52,7 @@ ProductConfig makePythonConfig() {
   config.experienceQuestion = ExperienceQuestionCopy::shared();
   // The product's spine, verifier, prober, screen copy, stage catalogue and render
   // policy are installed here by their areas (workflow, verification, probes).
+  config.prober = std::make_shared<PythonProber>();
   return config;
 }
 
