@@ -1,5 +1,6 @@
 #include "engine/config/product_config.h"
 #include "engine/config/product_identity.h"
+#include "engine/verification/python_verifier.h"
 
 namespace bnch {
 
@@ -49,6 +50,7 @@ ProductConfig makePythonConfig() {
   };
   config.flow = SetupFlow::setupWorkflow;
   config.experienceQuestion = ExperienceQuestionCopy::shared();
+  config.verifier = std::make_shared<PythonVerifier>();
   // The product's spine, verifier, prober, screen copy, stage catalogue and render
   // policy are installed here by their areas (workflow, verification, probes).
   return config;
