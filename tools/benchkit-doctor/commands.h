@@ -10,5 +10,6 @@ namespace bnch::doctor {
 using Arguments = std::vector<std::string>;
 
 int configCommand(const Arguments& arguments);
+int verifyCommand(const Arguments& arguments);
 
 }  // namespace bnch::doctor

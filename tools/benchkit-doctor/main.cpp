@@ -13,6 +13,7 @@ using Command = std::function<int(const bnch::doctor::Arguments&)>;
 const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> table{
       {"config", bnch::doctor::configCommand},
+      {"verify", bnch::doctor::verifyCommand},
   };
   return table;
 }
@@ -20,7 +21,8 @@ const std::map<std::string, Command>& commands() {
 void printUsage(std::FILE* to) {
   std::fprintf(to,
                "usage: benchkit-doctor --version\n"
-               "       benchkit-doctor config --json\n");
+               "       benchkit-doctor config --json\n"
+               "       benchkit-doctor verify [--json]\n");
 }
 
 }  // namespace
