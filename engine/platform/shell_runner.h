@@ -62,6 +62,12 @@ class ShellRunner {
 
   const std::shared_ptr<ProcessRunning>& process() const { return process_; }
 
+  // What follows the first line break after the first output marker in `output`
+  // (LF, VT, FF, CR, CRLF, U+0085, U+2028 or U+2029); empty when no break follows;
+  // the whole output when there is no marker. For callers that run the marked
+  // command line themselves.
+  static std::string textAfterMarker(std::string_view output);
+
  private:
   std::shared_ptr<ProcessRunning> process_;
 };

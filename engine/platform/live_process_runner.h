@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/platform/process_running.h"
+
+namespace bnch {
+
+// Starts programs with posix_spawn, by path, without a shell.
+//
+// Every child starts in a process group of its own; the terminate request
+// (SIGTERM) goes to the whole group, so a login shell's children stop with it.
+// A child that is still running ten seconds after the terminate request gets
+// SIGKILL. Standard input is inherited; no working folder is set.
+//
+// run() blocks the calling thread while it drains both pipes with poll() and
+// reaps the child. stream() returns at once; one background thread per stream
+// reads the merged output, yields whole lines, reaps the child, yields `exited`
+// and finishes the stream. That thread ends when the child has been reaped and
+// its output drained, also when the consumer has dropped the stream.
+//
+// Output that descendants of the child keep writing after it has exited is read
+// only while it keeps coming (at most one second), so a background process that
+// holds a pipe open never keeps a call waiting.
+//
+// Output is decoded as UTF-8 with each ill-formed sequence replaced by U+FFFD.
+// Stream lines are split at LF; the CR of a CRLF is removed; a final line without
+// a terminator is yielded at the end; a line longer than 1 MiB is yielded in
+// parts. Exit codes are the exit status, or 128 + the signal number.
+//
+// The runner holds no state: one instance may serve any number of threads.
+class LiveProcessRunner final : public ProcessRunning {
+ public:
+  ProcessResult run(const ProcessRequest& request) override;
+  EventStream<ProcessStreamEvent> stream(const ProcessRequest& request,
+                                         std::shared_ptr<LiveProcessCancellation> cancellation) override;
+};
+
+}  // namespace bnch

@@ -1,0 +1,97 @@
+#include "engine/platform/shell_runner.h"
+
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace bnch {
+namespace {
+
+constexpr const char* kLoginShell = "/bin/zsh";
+
+// Length of the line break starting at `i`, or 0 when there is none.
+std::size_t lineBreakAt(std::string_view text, std::size_t i) {
+  switch (text[i]) {
+    case '\n':
+    case '\v':
+    case '\f':
+      return 1;
+    case '\r':
+      return i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
+    default:
+      break;
+  }
+  const auto rest = text.substr(i);
+  if (rest.starts_with("\xC2\x85")) return 2;                                          // U+0085
+  if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9")) return 3;  // U+2028, U+2029
+  return 0;
+}
+
+}  // namespace
+
+std::string ShellRunner::textAfterMarker(std::string_view output) {
+  const std::size_t marker = output.find(outputMarker);
+  if (marker == std::string_view::npos) return std::string(output);
+  for (std::size_t i = marker + outputMarker.size(); i < output.size(); ++i) {
+    if (const std::size_t length = lineBreakAt(output, i)) return std::string(output.substr(i + length));
+  }
+  return {};
+}
+
+ShellOutput ShellRunner::run(const std::string& commandLine) const {
+  ProcessRequest request{
+      .executable = kLoginShell,
+      .arguments = {"-lc", "echo " + std::string(outputMarker) + "; " + commandLine},
+      .environment = std::nullopt,
+  };
+  try {
+    ProcessResult result = process_->run(request);
+    return ShellOutput{textAfterMarker(result.stdOut), result.exitCode};
+  } catch (const std::exception&) {
+    return ShellOutput{"", -1};
+  }
+}
+
+EventStream<StreamEvent> ShellRunner::stream(const std::string& executable, std::vector<std::string> arguments) const {
+  auto cancellation = std::make_shared<LiveProcessCancellation>();
+  auto inner = std::make_shared<EventStream<ProcessStreamEvent>>(process_->stream(
+      ProcessRequest{.executable = executable, .arguments = std::move(arguments), .environment = std::nullopt},
+      cancellation));
+  auto [outer, continuation] = EventStream<StreamEvent>::make();
+
+  // Dropping the outer stream stops the child and releases the mapping thread,
+  // which may be waiting for the inner stream's next event.
+  continuation.onTermination([cancellation, inner](StreamTermination why) {
+    if (why != StreamTermination::cancelled) return;
+    cancellation->cancel();
+    inner->cancel();
+  });
+
+  auto map = [inner, continuation, executable] {
+    while (auto event = inner->next()) {
+      if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
+        continuation.yield(StreamEvent::output(std::move(line->text)));
+      } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
+        continuation.yield(StreamEvent::completed(exited->code));
+        break;
+      } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
+        continuation.yield(StreamEvent::output("Failed to start " + executable + ": " + failed->message));
+        continuation.yield(StreamEvent::completed(-1));
+        break;
+      }
+    }
+    continuation.finish();
+  };
+  try {
+    std::thread(std::move(map)).detach();
+  } catch (const std::system_error& error) {
+    inner->cancel();
+    continuation.yield(StreamEvent::output("Failed to start " + executable + ": " + error.what()));
+    continuation.yield(StreamEvent::completed(-1));
+    continuation.finish();
+  }
+  return std::move(outer);
+}
+
+}  // namespace bnch
