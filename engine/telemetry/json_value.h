@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <map>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -32,5 +34,22 @@ struct JSONValue {
 };
 
 using JSONObject = JSONValue::Object;
+
+// Thrown when JSON text cannot be read as a JSONValue: the text is not JSON
+// (the parser's description), or a value fits none of the kinds ("Unknown JSONValue").
+class JSONValueDecodingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The plain JSON text of the value: compact, object keys in their map order,
+// invalid UTF-8 in texts replaced by U+FFFD. Never throws.
+std::string encodeJSON(const JSONValue& value);
+
+// Reads JSON text. Each value is taken as the first kind that fits, in the order
+// null, boolean, integer (signed 64-bit), floating point, text, object, list; a
+// number written with a fraction or exponent stays floating point, so encoded
+// values read back equal. Throws JSONValueDecodingError.
+JSONValue decodeJSON(std::string_view text);
 
 }  // namespace bnch
