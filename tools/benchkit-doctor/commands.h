@@ -19,6 +19,7 @@ int profileCommand(const Arguments& arguments);
 int probesCommand(const Arguments& arguments);
 int readinessCommand(const Arguments& arguments);
 int reportCommand(const Arguments& arguments);
+int verifyCommand(const Arguments& arguments);
 
 // Shared by the commands above: gather with the live services, and print JSON.
 SystemProfile takeProfile(const AppServices& services);

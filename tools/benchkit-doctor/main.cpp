@@ -15,7 +15,7 @@ const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> table{
       {"config", bnch::doctor::configCommand}, {"profile", bnch::doctor::profileCommand},
       {"probes", bnch::doctor::probesCommand}, {"readiness", bnch::doctor::readinessCommand},
-      {"report", bnch::doctor::reportCommand},
+      {"report", bnch::doctor::reportCommand}, {"verify", bnch::doctor::verifyCommand},
   };
   return table;
 }
@@ -27,7 +27,8 @@ void printUsage(std::FILE* to) {
                "       benchkit-doctor config --json\n"
                "       benchkit-doctor profile --json\n"
                "       benchkit-doctor probes --json\n"
-               "       benchkit-doctor readiness --json [--no-network]\n");
+               "       benchkit-doctor readiness --json [--no-network]\n"
+               "       benchkit-doctor verify [--json]\n");
 }
 
 }  // namespace
