@@ -2,6 +2,10 @@
 #include "engine/config/product_identity.h"
 #include "engine/probes/python_prober.h"
 #include "engine/verification/python_verifier.h"
+#include "engine/workflow/python_render_policy.h"
+#include "engine/workflow/python_spine_copy.h"
+#include "engine/workflow/python_spine_provider.h"
+#include "engine/workflow/shared_stage_catalog.h"
 
 namespace bnch {
 
@@ -52,6 +56,10 @@ ProductConfig makePythonConfig() {
   config.flow = SetupFlow::setupWorkflow;
   config.experienceQuestion = ExperienceQuestionCopy::shared();
   config.verifier = std::make_shared<PythonVerifier>();
+  config.spineProvider = std::make_shared<PythonSpineProvider>();
+  config.spineCopy = std::make_shared<PythonSpineCopy>(config.sharedDomainCopy);
+  config.spinePolicy = pythonRenderPolicy();
+  config.stageCatalog = std::make_shared<SharedStageCatalog>();
   // The product's spine, verifier, prober, screen copy, stage catalogue and render
   // policy are installed here by their areas (workflow, verification, probes).
   config.prober = std::make_shared<PythonProber>();

@@ -20,6 +20,7 @@ int probesCommand(const Arguments& arguments);
 int readinessCommand(const Arguments& arguments);
 int reportCommand(const Arguments& arguments);
 int verifyCommand(const Arguments& arguments);
+int diagnoseCommand(const Arguments& arguments);
 
 // Shared by the commands above: gather with the live services, and print JSON.
 SystemProfile takeProfile(const AppServices& services);

@@ -16,6 +16,7 @@ const std::map<std::string, Command>& commands() {
       {"config", bnch::doctor::configCommand}, {"profile", bnch::doctor::profileCommand},
       {"probes", bnch::doctor::probesCommand}, {"readiness", bnch::doctor::readinessCommand},
       {"report", bnch::doctor::reportCommand}, {"verify", bnch::doctor::verifyCommand},
+      {"diagnose", bnch::doctor::diagnoseCommand},
   };
   return table;
 }
