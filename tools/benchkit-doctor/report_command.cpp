@@ -49,6 +49,13 @@ std::string text(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+// "homebrew 3.13.1", "competing:conda (version unknown)".
+std::string installName(const Json& install) {
+  const std::string version =
+      install["version"].is_string() ? install["version"].get<std::string>() : "(version unknown)";
+  return text(install["origin"]) + " " + version;
+}
+
 void printProfile(const SystemProfile& profile) {
   const Json json = toJson(profile);
   std::puts("This Mac");
@@ -85,14 +92,14 @@ void printProbes(const SetupProbeBundle& bundle) {
       const Json& resolution = json["pythonPathVerdict"][command];
       const Json& owner = json["owningInstalls"][command];
       std::string answer = text(resolution["resolvedPath"]);
-      if (!owner.is_null()) answer += "  (" + text(owner["origin"]) + ", " + text(owner["version"]) + ")";
+      if (!owner.is_null()) answer += "  (owned by " + installName(owner) + ")";
       line((std::string(command) + " in a new terminal").c_str(), answer);
     }
     std::vector<std::string> installs;
     for (const auto& install : json["pythonInventory"]["installs"]) {
-      installs.push_back(text(install["origin"]) + " " + text(install["version"]) + " at " + text(install["path"]));
+      installs.push_back(installName(install) + " at " + text(install["path"]));
     }
-    line("Pythons on disk", installs.empty() ? "none" : "");
+    line("Pythons on disk", installs.empty() ? "none" : std::to_string(installs.size()));
     for (const auto& install : installs) std::printf("    %s\n", install.c_str());
     line("Other Python managers", joined(json["competingOwners"].get<std::vector<std::string>>()));
   }
@@ -124,7 +131,13 @@ void printReadiness(const Json& readiness) {
     line("Network", answer);
   }
   const Json& disk = readiness["disk"];
-  line("Disk", text(disk["verdict"]) + ", " + text(disk["availableBytes"]) + " bytes free");
+  std::string free = "free space unknown";
+  if (disk["availableBytes"].is_number()) {
+    char gigabytes[64];
+    std::snprintf(gigabytes, sizeof gigabytes, "%.1f GB free", disk["availableBytes"].get<double>() / 1e9);
+    free = gigabytes;
+  }
+  line("Disk", text(disk["verdict"]) + ", " + free);
   line("macOS", readiness["macOS"]["isOutdatedMacOS"].get<bool>() ? "older than Homebrew supports" : "supported");
   for (const auto& warning : readiness["warnings"]) {
     std::printf("\n  %s\n  %s\n", text(warning["copy"]["headline"]).c_str(), text(warning["copy"]["body"]).c_str());

@@ -1,0 +1,189 @@
+// benchkit-doctor's profile, probes and readiness in the simulated Mac's named scenarios.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness/simulated_mac.h"
+
+namespace {
+
+using bnch::systest::DerivedScenario;
+using bnch::systest::doctorJson;
+using bnch::systest::MacRunOptions;
+using bnch::systest::runInMac;
+using bnch::systest::sandboxAvailable;
+using nlohmann::json;
+
+class DoctorInMac : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  }
+};
+
+const std::string uvPython = "/Users/alice/.local/share/uv/python/cpython-3.13.1-macos-aarch64-none/bin/python3";
+
+// Every string anywhere in a JSON document.
+void collectStrings(const json& value, std::vector<std::string>& into) {
+  if (value.is_string()) into.push_back(value.get<std::string>());
+  if (value.is_structured()) {
+    for (const auto& item : value) collectStrings(item, into);
+  }
+}
+
+TEST_F(DoctorInMac, FreshMacHasNothingButApplesPython) {
+  const json profile = doctorJson("fresh-mac", {"profile"});
+  EXPECT_EQ(profile["architecture"], "appleSilicon");
+  EXPECT_EQ(profile["macosVersion"], "15.1.0");
+  EXPECT_EQ(profile["shell"], "zsh");
+  EXPECT_TRUE(profile["homebrewPrefix"].is_null());
+  EXPECT_TRUE(profile["xcodeCommandLineToolsPath"].is_null());
+  EXPECT_EQ(profile["isAdministrator"], true);
+
+  const json probes = doctorJson("fresh-mac", {"probes"});
+  EXPECT_EQ(probes["pathVisiblePrimaryTools"], json::array());
+  EXPECT_EQ(probes["installedPrimaryToolLocations"], json::array());
+  EXPECT_NE(probes["versionExitCode"], 0);
+  EXPECT_EQ(probes["shellConfigured"], false);
+  EXPECT_EQ(probes["gitIdentitySet"], false);
+  EXPECT_EQ(probes["pythonInventory"]["installs"],
+            json::parse(R"([{"origin":"apple","path":"/usr/bin/python3","version":null}])"));
+  EXPECT_EQ(probes["pythonPathVerdict"]["python3"]["resolvedPath"], "/usr/bin/python3");
+}
+
+TEST_F(DoctorInMac, ReadyMacPythonIsUvs) {
+  const json profile = doctorJson("ready-mac", {"profile"});
+  EXPECT_EQ(profile["homebrewPrefix"], "/opt/homebrew/bin/brew");
+  EXPECT_EQ(profile["xcodeCommandLineToolsPath"], "/Library/Developer/CommandLineTools");
+  EXPECT_EQ(profile["terminals"]["warp"], true);
+  EXPECT_EQ(profile["aiTooling"]["warpApp"], true);
+
+  const json probes = doctorJson("ready-mac", {"probes"});
+  EXPECT_EQ(probes["pathVisiblePrimaryTools"], json::array({"/opt/homebrew/bin/brew"}));
+  EXPECT_EQ(probes["versionExitCode"], 0);
+  EXPECT_EQ(probes["shellConfigured"], true);
+  EXPECT_EQ(probes["pythonPathVerdict"]["python3"]["resolvedPath"], "/Users/alice/.local/bin/python3");
+  EXPECT_EQ(probes["owningInstalls"]["python3"]["path"], uvPython);
+  EXPECT_EQ(probes["owningInstalls"]["python3"]["origin"], "uv");
+  EXPECT_EQ(probes["competingOwners"], json::array());
+}
+
+TEST_F(DoctorInMac, IntelHomebrewOnAppleSilicon) {
+  const json profile = doctorJson("intel-brew-on-apple-silicon", {"profile"});
+  EXPECT_EQ(profile["architecture"], "appleSilicon");
+  EXPECT_EQ(profile["homebrewPrefix"], "/usr/local/bin/brew");
+  const json probes = doctorJson("intel-brew-on-apple-silicon", {"probes"});
+  EXPECT_EQ(probes["installedPrimaryToolLocations"], json::array({"/usr/local/bin/brew"}));
+  for (const auto& brew : probes["pathVisiblePrimaryTools"]) EXPECT_EQ(brew, "/usr/local/bin/brew");
+  EXPECT_FALSE(probes["pathVisiblePrimaryTools"].empty());
+  EXPECT_EQ(probes["versionExitCode"], 0);
+}
+
+TEST_F(DoctorInMac, BrewInstalledButNotOnTheLoginShellsPath) {
+  const json probes = doctorJson("brew-not-on-path", {"probes"});
+  EXPECT_EQ(probes["installedPrimaryToolLocations"], json::array({"/opt/homebrew/bin/brew"}));
+  EXPECT_EQ(probes["pathVisiblePrimaryTools"], json::array());
+  EXPECT_NE(probes["versionExitCode"], 0);
+  EXPECT_TRUE(probes["versionOutput"].is_string());  // whatever zsh said about the missing command
+}
+
+TEST_F(DoctorInMac, PyenvOwnsPython3) {
+  const json probes = doctorJson("pyenv-owns-python", {"probes"});
+  const std::string resolved = probes["pythonPathVerdict"]["python3"]["resolvedPath"];
+  EXPECT_TRUE(resolved.starts_with("/Users/alice/.pyenv/shims/")) << resolved;
+  json firstPyenv;
+  for (const auto& install : probes["pythonInventory"]["installs"]) {
+    if (install["origin"] == "competing:pyenv") {
+      firstPyenv = install;
+      break;
+    }
+  }
+  ASSERT_FALSE(firstPyenv.is_null());
+  EXPECT_EQ(firstPyenv["version"], "3.11.9");
+  EXPECT_EQ(probes["owningInstalls"]["python3"], firstPyenv);
+  EXPECT_EQ(probes["competingOwners"], json::array({"pyenv"}));
+}
+
+TEST_F(DoctorInMac, CondaFirstOnPathBesideHomebrewPython) {
+  const json probes = doctorJson("conda-and-homebrew-python", {"probes"});
+  EXPECT_EQ(probes["pythonPathVerdict"]["python3"]["resolvedPath"], "/Users/alice/miniconda3/bin/python3");
+  EXPECT_EQ(probes["owningInstalls"]["python3"]["origin"], "competing:conda");
+  bool homebrewListed = false;
+  for (const auto& install : probes["pythonInventory"]["installs"]) {
+    if (install["origin"] != "homebrew") continue;
+    homebrewListed = true;
+    EXPECT_EQ(install["path"], "/opt/homebrew/bin/python3");
+    EXPECT_TRUE(install["version"].get<std::string>().starts_with("3.13.")) << install;
+  }
+  EXPECT_TRUE(homebrewListed);
+  EXPECT_EQ(probes["competingOwners"], json::array({"conda"}));
+}
+
+TEST_F(DoctorInMac, StandardUserIsNotAnAdministrator) {
+  EXPECT_EQ(doctorJson("standard-user", {"profile"})["isAdministrator"], false);
+}
+
+TEST_F(DoctorInMac, NoisyStartUpFilesNeverReachAValue) {
+  const json probes = doctorJson("noisy-zprofile", {"probes"});
+  const json profile = doctorJson("noisy-zprofile", {"profile"});
+  EXPECT_EQ(probes["versionOutput"], doctorJson("ready-mac", {"probes"})["versionOutput"]);
+  EXPECT_EQ(probes["pathVisiblePrimaryTools"], json::array({"/opt/homebrew/bin/brew"}));
+  EXPECT_EQ(probes["pythonPathVerdict"]["python"]["resolvedPath"], "/Users/alice/.local/bin/python");
+  EXPECT_EQ(probes["pythonPathVerdict"]["python3"]["resolvedPath"], "/Users/alice/.local/bin/python3");
+  EXPECT_TRUE(profile["javaState"]["javaHomeInActiveShell"].is_null());
+  std::vector<std::string> values;
+  collectStrings(probes, values);
+  collectStrings(profile, values);
+  for (const auto& value : values) {
+    for (const char* noise : {"Welcome back", "Last backup", "fortune"}) {
+      EXPECT_EQ(value.find(noise), std::string::npos) << value;
+    }
+  }
+}
+
+TEST_F(DoctorInMac, JdksOddEnvironmentAndBadFiles) {
+  const DerivedScenario scenario("ready-mac", json::parse(R"({
+        "env": {"SHELL": "/", "USER": "alice smith"},
+        "tools": {"jdks": [{"folder": "temurin-17.jdk", "version": "17.0.9", "vendor": "Eclipse Adoptium"}]},
+        "files": [
+          {"path": "/Library/Java/JavaVirtualMachines/legacy.jdk/Contents/Info.plist",
+           "content": "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>JavaVM</key><dict><key>JVMVersion</key><string>1.8.0_292</string></dict></dict></plist>"},
+          {"path": "/Library/Java/JavaVirtualMachines/broken.jdk/Contents/Info.plist", "content": "not a plist"},
+          {"path": "/Library/Java/JavaVirtualMachines/broken.jdk/Contents/Home/release", "content": "JAVA_VERSION=\"x\"\n"},
+          {"path": "~/.zshenv", "lines": ["export JAVA_HOME=/Library/Java/JavaVirtualMachines/temurin-17.jdk/Contents/Home"]}
+        ]
+      })"));
+  const json profile = doctorJson(scenario.path(), {"profile"});
+  EXPECT_EQ(profile["shell"], "other:unknown");
+  EXPECT_EQ(profile["isAdministrator"], true);  // no answer for an unknown user: counts as administrator
+  const json expectedJdks = json::parse(R"([
+    {"version": "17.0.9", "vendor": "Eclipse Adoptium", "architecture": "arm64",
+     "path": "/Library/Java/JavaVirtualMachines/temurin-17.jdk/Contents/Home"},
+    {"version": "1.8.0_292", "vendor": "", "architecture": "",
+     "path": "/Library/Java/JavaVirtualMachines/legacy.jdk/Contents/Home"}])");
+  EXPECT_EQ(profile["javaState"]["installedJDKs"], expectedJdks);
+  EXPECT_EQ(profile["javaState"]["jvmDirContents"].size(), 3u);
+  EXPECT_EQ(profile["javaState"]["javaHomeInActiveShell"],
+            "/Library/Java/JavaVirtualMachines/temurin-17.jdk/Contents/Home");
+}
+
+TEST_F(DoctorInMac, OldMacOSGetsTheAdvisoryWithoutTouchingTheNetwork) {
+  const json readiness = doctorJson("old-macos", {"readiness", "--no-network"});
+  EXPECT_TRUE(readiness["network"].is_null());
+  EXPECT_EQ(readiness["macOS"]["macosVersion"], "13.7.1");
+  EXPECT_EQ(readiness["macOS"]["isOutdatedMacOS"], true);
+  ASSERT_EQ(readiness["warnings"].size(), readiness["disk"]["shouldWarn"] == true ? 2u : 1u);
+  EXPECT_TRUE(readiness["warnings"].back()["copy"]["body"].get<std::string>().starts_with("macOS 13 is old enough"));
+  EXPECT_EQ(doctorJson("ready-mac", {"readiness", "--no-network"})["macOS"]["isOutdatedMacOS"], false);
+}
+
+TEST_F(DoctorInMac, ReadableReportCoversAllThree) {
+  const auto run = runInMac("pyenv-owns-python", {bnch::systest::doctorPath().string(), "report", "--no-network"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  for (const char* heading :
+       {"This Mac", "Python and the terminal", "Readiness", "/Users/alice/.pyenv/shims/python3"}) {
+    EXPECT_NE(run.out.find(heading), std::string::npos) << heading << "\n" << run.out;
+  }
+}
+
+}  // namespace
