@@ -194,6 +194,9 @@ void writePrivateBackup(FileSystemOperating& fs, const std::string& bytes, const
 }  // namespace
 
 bool MCPConfigWriter::declaresCodexServer(std::string_view toml, std::string_view slug) {
+  // The table the lines belong to: empty before the first header, nothing after
+  // an array-of-tables header (whose keys cannot define the server).
+  std::optional<std::vector<std::string>> table = std::vector<std::string>{};
   std::size_t start = 0;
   while (start < toml.size()) {
     auto end = toml.find('\n', start);
@@ -201,10 +204,17 @@ bool MCPConfigWriter::declaresCodexServer(std::string_view toml, std::string_vie
     std::string_view line = toml.substr(start, end - start);
     start = end + 1;
 
-    const auto first = line.find_first_not_of(" \t");
-    if (first == std::string_view::npos || line[first] != '[' || line.substr(first).starts_with("[[")) continue;
-    line.remove_prefix(first + 1);
-    // The header ends at the first "]" outside quotes; a comment may follow.
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos || line[first] == '#') continue;
+    line.remove_prefix(first);
+    if (line.starts_with("[[")) {
+      table.reset();
+      continue;
+    }
+    const bool header = line.front() == '[';
+    if (header) line.remove_prefix(1);
+    // A header ends at the first "]" and a key at the first "=", outside quotes.
+    const char stop = header ? ']' : '=';
     std::size_t close = 0;
     char quote = 0;
     for (; close < line.size(); ++close) {
@@ -217,13 +227,25 @@ bool MCPConfigWriter::declaresCodexServer(std::string_view toml, std::string_vie
         }
       } else if (c == '"' || c == '\'') {
         quote = c;
-      } else if (c == ']') {
+      } else if (c == stop) {
         break;
       }
     }
     if (close >= line.size()) continue;
     const auto parts = dottedKeyParts(line.substr(0, close));
-    if (parts && parts->size() == 2 && (*parts)[0] == "mcp_servers" && (*parts)[1] == slug) return true;
+    if (!parts) continue;
+    if (header) {
+      // [mcp_servers.<slug>], or one of its sub-tables such as [mcp_servers.<slug>.env].
+      if (parts->size() >= 2 && (*parts)[0] == "mcp_servers" && (*parts)[1] == slug) return true;
+      table = *parts;
+      continue;
+    }
+    // A key that defines the server inline: `firecrawl = {...}` or `firecrawl.url = ...`
+    // under [mcp_servers], or `mcp_servers.firecrawl... = ...` at the top.
+    if (!table) continue;
+    std::vector<std::string> full = *table;
+    full.insert(full.end(), parts->begin(), parts->end());
+    if (full.size() >= 2 && full[0] == "mcp_servers" && full[1] == slug) return true;
   }
   return false;
 }

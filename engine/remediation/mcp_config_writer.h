@@ -34,8 +34,10 @@ class MCPConfigWriter {
   Outcome addToClaude(const std::string& slug, const std::string& url) const;
   Outcome addToCodex(const std::string& slug, const std::string& url) const;
 
-  // True when the TOML text declares the table [mcp_servers.<slug>], in any
-  // spelling TOML allows for it (quoted parts, spaces around the dot).
+  // True when the TOML text already defines the server: the table
+  // [mcp_servers.<slug>] or one of its sub-tables, in any spelling TOML allows
+  // (quoted parts, spaces around the dots), or keys that define it inline.
+  // Appending the table again would make the file invalid for Codex.
   static bool declaresCodexServer(std::string_view toml, std::string_view slug);
 
  private:

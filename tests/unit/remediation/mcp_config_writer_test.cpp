@@ -176,17 +176,23 @@ TEST_F(MCPConfigWriterTest, ACodexTableInAnySpellingIsRecognised) {
            "[mcp_servers.\"firecrawl\"]",
            "  [ mcp_servers . 'firecrawl' ]  # added by hand",
            "[\"mcp_servers\".firecrawl]",
+           "[mcp_servers]\nfirecrawl = { url = \"x\" }",
+           "[mcp_servers]\n\"firecrawl\".url = \"x\"",
+           "mcp_servers.firecrawl.url = \"x\"",
+           "[mcp_servers.firecrawl.env]\nAPI_KEY = \"x\"",
        }) {
     EXPECT_TRUE(MCPConfigWriter::declaresCodexServer("model = \"o4\"\n" + declared + "\nurl = \"x\"\n", "firecrawl"))
         << declared;
   }
   for (const std::string other : {
            "[mcp_servers.firecrawl-old]",
-           "[mcp_servers.firecrawl.env]",
            "[[mcp_servers.firecrawl]]",
            "# [mcp_servers.firecrawl]",
            "[mcp_servers]\nfirecrawl_url = \"x\"",
            "[\"mcp_servers.firecrawl\"]",
+           "[profiles]\nfirecrawl = { url = \"x\" }",
+           "[[servers]]\nmcp_servers.firecrawl = 1",
+           "[mcp_servers.other]\nurl = \"https://x/firecrawl\"",
        }) {
     EXPECT_FALSE(MCPConfigWriter::declaresCodexServer(other, "firecrawl")) << other;
   }
