@@ -105,6 +105,8 @@ int main(int argc, char** argv) {
   const char* cacheEnv = std::getenv("MACSIM_CACHE");
   const fs::path cacheDir = cacheEnv ? fs::path(cacheEnv) : fs::path(MACSIM_BINARY_DIR) / "macsim-cache";
 
+  opts.cacheDir = cacheDir;
+
   fs::path root;
   int rc = kMacsimFailed;
   try {
