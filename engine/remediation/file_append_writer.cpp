@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "engine/remediation/user_file.h"
+
 namespace bnch {
 namespace fs = std::filesystem;
 
@@ -30,10 +32,7 @@ bool anyLine(std::string_view text, Visit&& visit) {
 
 bool isOnlyWhiteSpace(std::string_view text) { return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos; }
 
-std::string describe(const std::exception& error) {
-  if (const auto* fileError = dynamic_cast<const FileSystemError*>(&error)) return fileError->description();
-  return error.what();
-}
+using user_file::describe;
 
 std::string prefixFor(FileAppendWriter::WriteError::Kind kind) {
   switch (kind) {

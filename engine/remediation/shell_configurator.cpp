@@ -1,6 +1,7 @@
 #include "engine/remediation/shell_configurator.h"
 
 #include "engine/remediation/file_append_writer.h"
+#include "engine/remediation/user_file.h"
 
 namespace bnch {
 namespace fs = std::filesystem;
@@ -22,20 +23,16 @@ constexpr const char* kEnvTemplate =
     "# Example vendor-specific MCP key (rename per server):\n"
     "# export BRAVE_API_KEY=...\n";
 
-// Reads a file's bytes; nothing when it is missing or cannot be read.
+// A file's bytes; nothing when it is missing or cannot be read.
 std::optional<std::string> readIfPossible(const FileSystemOperating& fs, const fs::path& path) {
-  if (!fs.fileExists(path)) return std::nullopt;
   try {
-    return fs.readData(path);
+    return user_file::readExisting(fs, path);
   } catch (const std::exception&) {
     return std::nullopt;
   }
 }
 
-std::string describe(const std::exception& error) {
-  if (const auto* fileError = dynamic_cast<const FileSystemError*>(&error)) return fileError->description();
-  return error.what();
-}
+using user_file::describe;
 
 }  // namespace
 

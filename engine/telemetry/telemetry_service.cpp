@@ -39,6 +39,10 @@ struct TelemetryService::Core {
   std::deque<Queued> pending;
   std::uint64_t nextSequence = 0;
   std::uint64_t processed = 0;  // tracked events queued (or dropped by the bound)
+  // Changes of `pending`, and the change the pending file last matched: a
+  // write that would not change the file is skipped.
+  std::uint64_t changes = 1;
+  std::uint64_t writtenChange = 0;
   bool loaded = false;
   bool isFlushing = false;
   bool flushRequested = false;
@@ -71,6 +75,7 @@ struct TelemetryService::Core {
       if (batch.empty()) break;  // stopping, and everything tracked has been queued
       std::lock_guard lock(stateMutex);
       for (auto& event : batch) pending.push_back({nextSequence++, std::move(event)});
+      ++changes;
       enforceBoundLocked();
       persistLocked();
       processed += batch.size();
@@ -105,26 +110,33 @@ struct TelemetryService::Core {
     // Nothing tracked is queued before loading ends, but keep the order rule explicit.
     for (auto& queued : pending) loadedEvents.push_back(std::move(queued));
     pending = std::move(loadedEvents);
-    enforceBoundLocked();
+    ++changes;
+    // The file already holds exactly this queue unless entries were skipped or dropped.
+    if (decoded.skipped == 0 && !enforceBoundLocked()) writtenChange = changes;
   }
 
-  void enforceBoundLocked() {
-    if (pending.size() <= config.maxPendingEvents) return;
+  // Drops the oldest events beyond the bound; true when it dropped any.
+  bool enforceBoundLocked() {
+    if (pending.size() <= config.maxPendingEvents) return false;
     std::size_t excess = pending.size() - config.maxPendingEvents;
     pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(excess));
     log("Telemetry: pending queue is full (" + std::to_string(config.maxPendingEvents) + " events); dropped the " +
         std::to_string(excess) + " oldest");
+    ++changes;
+    return true;
   }
 
   void persistLocked() {
+    if (writtenChange == changes) return;
     const auto& file = config.pendingFileURL;
     try {
       config.fs->createDirectory(file.parent_path(), true);
       if (pending.empty()) {
         try {
           if (config.fs->fileExists(file)) config.fs->removeItem(file);
+          writtenChange = changes;
         } catch (const std::exception&) {
-          // A file that cannot be removed is read again next launch; its events were delivered.
+          // Not logged; the removal is tried again at the next write.
         }
         return;
       }
@@ -132,6 +144,7 @@ struct TelemetryService::Core {
       events.reserve(pending.size());
       for (const auto& queued : pending) events.push_back(queued.event);
       config.fs->writeData(encodePendingEvents(events), file);
+      writtenChange = changes;
     } catch (const std::exception& error) {
       log(std::string("Telemetry: couldn't persist pending events: ") + error.what());
     }
@@ -175,7 +188,10 @@ struct TelemetryService::Core {
         return;
       }
       // The bound may have dropped the event while it was being sent.
-      if (!pending.empty() && pending.front().sequence == front.sequence) pending.pop_front();
+      if (!pending.empty() && pending.front().sequence == front.sequence) {
+        pending.pop_front();
+        ++changes;
+      }
       persistLocked();
     }
   }
@@ -244,12 +260,15 @@ void TelemetryService::track(const std::string& eventName, JSONObject data) {
       .eventName = eventName,
       .eventData = std::move(data),
   };
+  bool wasEmpty;
   {
     std::lock_guard lock(core_->inboxMutex);
+    wasEmpty = core_->inbox.empty();
     core_->inbox.push_back(std::move(event));
     ++core_->tracked;
   }
-  core_->inboxReady.notify_one();
+  // The queue worker waits only while the inbox is empty.
+  if (wasEmpty) core_->inboxReady.notify_one();
 }
 
 const UUID& TelemetryService::sessionID() const { return core_->sessionID; }
