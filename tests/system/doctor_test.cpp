@@ -23,5 +23,21 @@ TEST(Doctor, OutputThatIsNotJsonIsReportedWithBothStreams) {
   }
 }
 
+TEST(Doctor, VerifyPassesOnAReadyMacAndCannotJudgeThePackageOffline) {
+  if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  const nlohmann::json ready = doctorJson("ready-mac", {"verify"});
+  EXPECT_EQ(ready.value("passed", false), true) << ready.dump(2);
+  EXPECT_EQ(ready["details"].value("python_version", ""), "3.13.1");
+  EXPECT_EQ(ready["verifiedItems"].size(), 4u);
+
+  const nlohmann::json offline = doctorJson("offline", {"verify"});
+  EXPECT_EQ(offline.value("passed", false), true) << offline.dump(2);
+  EXPECT_EQ(offline["details"].value("undetermined_checks", ""), "package_installs");
+
+  const nlohmann::json fresh = doctorJson("fresh-mac", {"verify"});
+  EXPECT_EQ(fresh.value("passed", true), false);
+  EXPECT_EQ(fresh["failedChecks"].at(0), "uv_resolves");
+}
+
 }  // namespace
 }  // namespace bnch::systest
