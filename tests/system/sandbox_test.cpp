@@ -180,3 +180,70 @@ TEST_F(Sandbox, AScenarioCannotWriteOutsideItsFolder) {
 
 }  // namespace
 }  // namespace bnch::systest
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace bnch::systest {
+namespace {
+
+// Host processes whose command line is exactly `words`.
+int countProcesses(const std::vector<std::string>& words) {
+  std::string want;
+  for (const auto& w : words) want += w + '\0';
+  int n = 0;
+  for (const auto& e : fs::directory_iterator("/proc")) {
+    std::ifstream f(e.path() / "cmdline", std::ios::binary);
+    std::string cmd((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    if (cmd == want) ++n;
+  }
+  return n;
+}
+
+TEST_F(Sandbox, TerminatingMacsimStopsEverythingInsideAndCleansUp) {
+  ScratchDir tmp, shared;
+  const std::string started = (shared.path() / "started").string();
+  // An odd sleep (299 + 1 seconds) that the host can recognise, and one left in the background.
+  std::vector<std::string> argv = {macsimPath().string(),
+                                   "run",
+                                   scenarioPath("fresh-mac").string(),
+                                   "--share",
+                                   shared.path().string(),
+                                   "--",
+                                   "/bin/sh",
+                                   "-c",
+                                   "sleep 298 2 & touch " + started + "; exec sleep 299 1"};
+  std::vector<char*> cargv;
+  for (auto& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  ::setenv("MACSIM_TMPDIR", tmp.path().c_str(), 1);
+  pid_t pid = 0;
+  ASSERT_EQ(::posix_spawn(&pid, cargv[0], nullptr, nullptr, cargv.data(), environ), 0);
+  ::unsetenv("MACSIM_TMPDIR");
+  for (int i = 0; i < 600 && !fs::exists(started); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(fs::exists(started));
+  for (int i = 0; i < 200 && countProcesses({"sleep", "299", "1"}) == 0; ++i)  // exec follows the touch
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(countProcesses({"sleep", "299", "1"}), 1);
+
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 143) << status;
+  // The kernel reaps the killed sandbox asynchronously; give it a moment.
+  for (int i = 0; i < 100 && countProcesses({"sleep", "299", "1"}) + countProcesses({"sleep", "298", "2"}) > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(countProcesses({"sleep", "299", "1"}), 0);
+  EXPECT_EQ(countProcesses({"sleep", "298", "2"}), 0);
+  EXPECT_TRUE(fs::is_empty(tmp.path()));
+}
+
+}  // namespace
+}  // namespace bnch::systest

@@ -12,6 +12,7 @@
 // user namespace that user would be host root without capabilities, able to read every
 // root-owned file bound into the sandbox.
 // Exit status: the command's; 125 when macsim itself fails.
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -38,6 +39,17 @@ int usage() {
                "-- COMMAND [ARGS...]\n"
                "       macsim shell SCENARIO.json [same options]\n";
   return 2;
+}
+
+// Scenario folders go to MACSIM_TMPDIR, else to /dev/shm (a tmpfs: laying out and removing
+// a scenario there costs a fraction of a disk-backed /tmp) unless it is mounted noexec,
+// which the binds would inherit, else to /tmp.
+std::string scratchParent() {
+  const char* tmp = std::getenv("MACSIM_TMPDIR");
+  if (tmp && *tmp) return tmp;
+  struct statvfs sv {};
+  if (::statvfs("/dev/shm", &sv) == 0 && !(sv.f_flag & ST_NOEXEC) && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+  return "/tmp";
 }
 
 bool isInside(const fs::path& inner, const fs::path& outer) {
@@ -105,6 +117,8 @@ int main(int argc, char** argv) {
   const char* cacheEnv = std::getenv("MACSIM_CACHE");
   const fs::path cacheDir = cacheEnv ? fs::path(cacheEnv) : fs::path(MACSIM_BINARY_DIR) / "macsim-cache";
 
+  opts.cacheDir = cacheDir;
+
   fs::path root;
   int rc = kMacsimFailed;
   try {
@@ -114,8 +128,7 @@ int main(int argc, char** argv) {
       if (!fs::is_empty(keep)) throw std::runtime_error("--keep folder is not empty: " + keep.string());
       root = fs::canonical(keep);
     } else {
-      const char* tmp = std::getenv("MACSIM_TMPDIR");
-      std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/macsim-" + scenario.name + "-XXXXXX";
+      std::string tmpl = scratchParent() + "/macsim-" + scenario.name + "-XXXXXX";
       if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed for " + tmpl);
       root = tmpl;
     }

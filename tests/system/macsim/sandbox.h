@@ -21,6 +21,7 @@ struct SandboxOptions {
   std::vector<std::filesystem::path> readWrite;  // host folders writable at the same path
   std::map<std::string, std::string> env;        // overrides the scenario's environment
   std::filesystem::path fakesDir;                // bound read-only at /.macsim/fakes
+  std::filesystem::path cacheDir;                // prepared /usr/bin etc. farms; empty: none
   bool rootMode = false;
   bool interactive = false;  // keep the terminal session (macsim shell)
 };

@@ -54,7 +54,25 @@ install_homebrew() { # PREFIX
     mk_dir "$p/$d"
   done
   mk_dir "$BREW_REPO/Library/Homebrew"
-  fake_stub "$BREW_REPO/bin/brew" brew "MACSIM_BREW_PREFIX=$p"
+  # `brew shellenv` runs in every login shell, so the stub answers it itself (plain sh, no
+  # further program); everything else goes to the fake.
+  mk_file "$BREW_REPO/bin/brew" 755 <<STUB
+#!/bin/sh
+if [ "\${1-}" = shellenv ]; then
+  echo 'export HOMEBREW_PREFIX="$p";'
+  echo 'export HOMEBREW_CELLAR="$p/Cellar";'
+  echo 'export HOMEBREW_REPOSITORY="$BREW_REPO";'
+  case \${2:-\${SHELL##*/}} in
+    zsh) echo 'fpath[1,0]="$p/share/zsh/site-functions";'
+         echo 'PATH="$p/bin:$p/sbin\${PATH+:\$PATH}"; export PATH;';;
+    *) echo 'export PATH="$p/bin:$p/sbin\${PATH+:\$PATH}";';;
+  esac
+  echo '[ -z "\${MANPATH-}" ] || export MANPATH=":\${MANPATH#:}";'
+  echo 'export INFOPATH="$p/share/info:\${INFOPATH:-}";'
+  exit 0
+fi
+MACSIM_BREW_PREFIX=$p exec $MACSIM_FAKES/brew "\$@"
+STUB
   [ "$BREW_REPO" = "$p" ] || mk_link ../Homebrew/bin/brew "$p/bin/brew"
   mk_file "$MACSIM_HOME/Library/Caches/Homebrew/api/formula.jws.json" 644 <<< '{"payload":"[]"}'
 }

@@ -1,0 +1,43 @@
+// benchkit-doctor runs unchanged in the simulated Mac and its JSON comes back parsed.
+#include <gtest/gtest.h>
+
+#include "harness/simulated_mac.h"
+
+namespace bnch::systest {
+namespace {
+
+TEST(Doctor, ConfigJsonComesBackFromTheSimulatedMac) {
+  if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  const nlohmann::json config = doctorJson("fresh-mac", {"config"});
+  ASSERT_TRUE(config.is_object());
+  EXPECT_EQ(config.value("displayName", ""), "Benchkit for Python");
+}
+
+TEST(Doctor, OutputThatIsNotJsonIsReportedWithBothStreams) {
+  if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  try {
+    doctorJson("fresh-mac", {"no-such-command"});
+    FAIL() << "expected an error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("usage: benchkit-doctor"), std::string::npos) << e.what();
+  }
+}
+
+TEST(Doctor, VerifyPassesOnAReadyMacAndCannotJudgeThePackageOffline) {
+  if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  const nlohmann::json ready = doctorJson("ready-mac", {"verify"});
+  EXPECT_EQ(ready.value("passed", false), true) << ready.dump(2);
+  EXPECT_EQ(ready["details"].value("python_version", ""), "3.13.1");
+  EXPECT_EQ(ready["verifiedItems"].size(), 4u);
+
+  const nlohmann::json offline = doctorJson("offline", {"verify"});
+  EXPECT_EQ(offline.value("passed", false), true) << offline.dump(2);
+  EXPECT_EQ(offline["details"].value("undetermined_checks", ""), "package_installs");
+
+  const nlohmann::json fresh = doctorJson("fresh-mac", {"verify"});
+  EXPECT_EQ(fresh.value("passed", true), false);
+  EXPECT_EQ(fresh["failedChecks"].at(0), "uv_resolves");
+}
+
+}  // namespace
+}  // namespace bnch::systest
