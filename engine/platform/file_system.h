@@ -56,14 +56,16 @@ class FileSystemOperating {
   virtual std::vector<std::string> contentsOfDirectory(const std::filesystem::path& path) const = 0;
   virtual void createDirectory(const std::filesystem::path& path, bool withIntermediateDirectories) = 0;
   virtual void removeItem(const std::filesystem::path& path) = 0;  // a file or a whole tree
-  virtual void moveItem(const std::filesystem::path& from, const std::filesystem::path& to) = 0;  // fails if `to` exists
-  virtual void copyItem(const std::filesystem::path& from, const std::filesystem::path& to) = 0;  // recursive; fails if `to` exists
+  virtual void moveItem(const std::filesystem::path& from,
+                        const std::filesystem::path& to) = 0;  // fails if `to` exists
+  virtual void copyItem(const std::filesystem::path& from,
+                        const std::filesystem::path& to) = 0;  // recursive; fails if `to` exists
   virtual FileAttributes attributesOfItem(const std::filesystem::path& path) const = 0;
   // Sets the attributes that are present (permissions, modification date).
   virtual void setAttributes(const FileAttributes& attributes, const std::filesystem::path& path) = 0;
   // Whole file as UTF-8; throws when the bytes are not valid UTF-8.
   virtual std::string readString(const std::filesystem::path& path) const = 0;
-  virtual std::string readData(const std::filesystem::path& path) const = 0;  // raw bytes
+  virtual std::string readData(const std::filesystem::path& path) const = 0;                // raw bytes
   virtual void writeData(const std::string& bytes, const std::filesystem::path& path) = 0;  // atomic
   virtual void write(const std::string& text, const std::filesystem::path& path, bool atomically) = 0;
   // ~/Library/Application Support and ~/Library/Caches, created if missing.

@@ -1,8 +1,8 @@
 #include "tests/support/canned_http_fetcher.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <fstream>
-#include <unistd.h>
 
 namespace bnch::testing {
 

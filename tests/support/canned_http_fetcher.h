@@ -25,7 +25,7 @@ using CannedAnswer = std::variant<CannedResponse, URLError>;
 // everything instead. Unknown URLs throw cannotFindHost.
 class CannedHTTPFetcher final : public HTTPFetching {
  public:
-  void answer(const std::string& url, CannedAnswer answer);           // replaces the queue
+  void answer(const std::string& url, CannedAnswer answer);  // replaces the queue
   void answerInOrder(const std::string& url, std::vector<CannedAnswer> answers);
   void setHandler(std::function<CannedAnswer(const HTTPRequest&)> handler);
   // Bytes a `sample` of the URL reports receiving, and the seconds it reports taking.

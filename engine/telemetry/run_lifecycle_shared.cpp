@@ -1,0 +1,16 @@
+// The process-wide lifecycle lives in its own file so that tests that build
+// their own do not pull in the live services.
+
+#include "engine/platform/app_services.h"
+#include "engine/telemetry/run_lifecycle.h"
+#include "engine/telemetry/telemetry_service.h"
+
+namespace bnch {
+
+RunLifecycle& RunLifecycle::shared() {
+  // Never destroyed, like the telemetry service it reports to.
+  static RunLifecycle* const lifecycle = new RunLifecycle(AppServices::live().store, TelemetryService::shared());
+  return *lifecycle;
+}
+
+}  // namespace bnch

@@ -1,0 +1,325 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "engine/platform/live_file_system.h"
+#include "tests/support/fault_injecting_file_system.h"
+#include "tests/support/rooted_file_system.h"
+#include "tests/support/temp_dir.h"
+
+namespace bnch {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FaultInjectingFileSystem;
+using testing::RootedFileSystem;
+using testing::TempDir;
+
+FileAttributes permissions(std::uint32_t mode) {
+  FileAttributes attributes;
+  attributes.posixPermissions = mode;
+  return attributes;
+}
+
+FileAttributes modified(std::chrono::system_clock::time_point when) {
+  FileAttributes attributes;
+  attributes.modificationDate = when;
+  return attributes;
+}
+
+LiveFileSystemOptions withHome(const fs::path& home) {
+  LiveFileSystemOptions options;
+  options.homeDirectory = home;
+  return options;
+}
+
+std::uint32_t modeOf(const fs::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+// The names of the leftover temporary files next to `file`.
+std::vector<std::string> strays(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().find(".tmp-") != std::string::npos) {
+      names.push_back(entry.path().filename());
+    }
+  }
+  return names;
+}
+
+class LiveFileSystemTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  LiveFileSystem fs{withHome(dir.path() / "home")};
+};
+
+TEST_F(LiveFileSystemTest, TellsFilesFromFoldersAndExecutables) {
+  fs.writeData("x", dir / "plain");
+  fs.createDirectory(dir / "folder", false);
+  fs.writeData("#!/bin/sh\n", dir / "tool");
+  fs.setAttributes(permissions(0755), dir / "tool");
+  fs::create_directory_symlink(dir / "folder", dir / "link-to-folder");
+
+  EXPECT_TRUE(fs.fileExists(dir / "plain"));
+  EXPECT_FALSE(fs.directoryExists(dir / "plain"));
+  EXPECT_TRUE(fs.directoryExists(dir / "folder"));
+  EXPECT_TRUE(fs.directoryExists(dir / "link-to-folder"));
+  EXPECT_FALSE(fs.fileExists(dir / "missing"));
+  EXPECT_TRUE(fs.isExecutableFile(dir / "tool"));
+  EXPECT_FALSE(fs.isExecutableFile(dir / "folder"));  // folders are searchable, not executable
+  EXPECT_FALSE(fs.isExecutableFile(dir / "missing"));
+  EXPECT_EQ(fs.attributesOfItem(dir / "link-to-folder").type, FileType::symlink);
+  EXPECT_EQ(fs.attributesOfItem(dir / "plain").size, 1u);
+}
+
+TEST_F(LiveFileSystemTest, AtomicWriteKeepsPermissionsAndLinks) {
+  fs.writeData("old", dir / "secret");
+  fs.setAttributes(permissions(0600), dir / "secret");
+  fs::create_symlink("secret", dir / "link");
+
+  fs.writeData("new", dir / "link");
+
+  EXPECT_TRUE(fs::is_symlink(dir / "link"));
+  EXPECT_EQ(fs.readString(dir / "secret"), "new");
+  EXPECT_EQ(modeOf(dir / "secret"), 0600u);
+  EXPECT_TRUE(strays(dir.path()).empty());
+
+  // A dangling link gets its target created.
+  fs::create_symlink(dir / "later", dir / "dangling");
+  fs.write("text", dir / "dangling", true);
+  EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+  EXPECT_EQ(fs.readData(dir / "later"), "text");
+}
+
+TEST_F(LiveFileSystemTest, NewFileGetsUmaskedDefaultMode) {
+  mode_t mask = ::umask(022);
+  ::umask(mask);
+  fs.writeData("x", dir / "fresh");
+  EXPECT_EQ(modeOf(dir / "fresh"), 0666u & ~mask);
+}
+
+TEST_F(LiveFileSystemTest, FailedAtomicWriteLeavesOriginalAndNoTemporaryFile) {
+  fs.writeData("original", dir / "settings");
+  // The disk fills up after 3 bytes of the temporary file.
+  std::size_t budget = 3;
+  LiveFileSystemOptions options;
+  options.writeBytes = [&](int fd, const void* bytes, std::size_t size) {
+    if (budget == 0) {
+      errno = ENOSPC;
+      return ssize_t{-1};
+    }
+    ssize_t wrote = ::write(fd, bytes, std::min(size, budget));
+    budget -= static_cast<std::size_t>(wrote);
+    return wrote;
+  };
+  LiveFileSystem fullDisk(options);
+
+  try {
+    fullDisk.writeData("replacement", dir / "settings");
+    FAIL() << "the write should fail";
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.code().value(), ENOSPC);
+    EXPECT_EQ(error.description(), "There isn\u2019t enough space on the disk to save \u201Csettings\u201D.");
+  }
+  EXPECT_EQ(fs.readData(dir / "settings"), "original");
+  EXPECT_TRUE(strays(dir.path()).empty());
+
+  // A real failure: the target is a folder.
+  fs.createDirectory(dir / "a-folder", false);
+  EXPECT_THROW(fs.writeData("x", dir / "a-folder"), FileSystemError);
+  EXPECT_TRUE(strays(dir.path()).empty());
+}
+
+TEST_F(LiveFileSystemTest, InPlaceWriteTruncates) {
+  fs.writeData("a long original text", dir / "f");
+  fs.write("short", dir / "f", false);
+  EXPECT_EQ(fs.readData(dir / "f"), "short");
+}
+
+TEST_F(LiveFileSystemTest, ReadStringRejectsInvalidUtf8) {
+  fs.writeData("caf\xC3\xA9 \xF0\x9F\x90\x8D", dir / "good");
+  EXPECT_EQ(fs.readString(dir / "good"), "caf\xC3\xA9 \xF0\x9F\x90\x8D");
+  for (std::string bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "ok\xFF"}) {
+    fs.writeData(bad, dir / "bad");
+    EXPECT_EQ(fs.readData(dir / "bad"), bad);
+    try {
+      fs.readString(dir / "bad");
+      ADD_FAILURE() << "accepted invalid UTF-8";
+    } catch (const FileSystemError& error) {
+      EXPECT_EQ(error.code().value(), EILSEQ);
+    }
+  }
+}
+
+TEST_F(LiveFileSystemTest, ErrorsNameTheItemInPlainWords) {
+  try {
+    fs.readData(dir / ".zprofile");
+    FAIL();
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.code().value(), ENOENT);
+    EXPECT_EQ(error.path(), dir / ".zprofile");
+    EXPECT_EQ(error.description(), "The file \u201C.zprofile\u201D doesn\u2019t exist.");
+  }
+  EXPECT_EQ(makeFileSystemError(EACCES, FileOperation::save, "/Users/alice/.zprofile").description(),
+            "You don\u2019t have permission to save the file \u201C.zprofile\u201D in the folder \u201C"
+            "alice\u201D.");
+  EXPECT_EQ(makeFileSystemError(EIO, FileOperation::remove, "/x/y").description(),
+            "The file \u201Cy\u201D couldn\u2019t be removed: Input/output error.");
+}
+
+TEST_F(LiveFileSystemTest, MoveAndCopyRefuseToReplace) {
+  fs.writeData("a", dir / "a");
+  fs.writeData("b", dir / "b");
+  try {
+    fs.moveItem(dir / "a", dir / "b");
+    FAIL();
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.description(),
+              "\u201C"
+              "a\u201D couldn\u2019t be moved because an item with the same name already exists.");
+  }
+  EXPECT_THROW(fs.copyItem(dir / "a", dir / "b"), FileSystemError);
+  EXPECT_EQ(fs.readData(dir / "b"), "b");
+  fs.moveItem(dir / "a", dir / "c");
+  EXPECT_FALSE(fs.fileExists(dir / "a"));
+  EXPECT_EQ(fs.readData(dir / "c"), "a");
+}
+
+TEST_F(LiveFileSystemTest, CopyIsRecursiveAndKeepsModesLinksAndDates) {
+  fs.createDirectory(dir / "src" / "bin", true);
+  fs.writeData("#!/bin/sh\n", dir / "src" / "bin" / "tool");
+  fs.setAttributes(permissions(0750), dir / "src" / "bin" / "tool");
+  fs::create_symlink("bin/tool", dir / "src" / "link");
+  auto stamp = std::chrono::system_clock::time_point(std::chrono::seconds(1'600'000'000));
+  fs.setAttributes(modified(stamp), dir / "src" / "bin" / "tool");
+
+  fs.copyItem(dir / "src", dir / "dst");
+
+  EXPECT_EQ(fs.readData(dir / "dst" / "bin" / "tool"), "#!/bin/sh\n");
+  EXPECT_EQ(modeOf(dir / "dst" / "bin" / "tool"), 0750u);
+  EXPECT_EQ(fs.attributesOfItem(dir / "dst" / "bin" / "tool").modificationDate, stamp);
+  EXPECT_EQ(fs::read_symlink(dir / "dst" / "link"), "bin/tool");
+
+  fs.removeItem(dir / "src");
+  EXPECT_FALSE(fs.fileExists(dir / "src"));
+  EXPECT_THROW(fs.removeItem(dir / "src"), FileSystemError);
+}
+
+TEST_F(LiveFileSystemTest, DirectoriesAndListing) {
+  fs.createDirectory(dir / "a" / "b" / "c", true);
+  fs.createDirectory(dir / "a" / "b" / "c", true);  // already there: fine
+  EXPECT_THROW(fs.createDirectory(dir / "a", false), FileSystemError);
+  EXPECT_THROW(fs.createDirectory(dir / "x" / "y", false), FileSystemError);
+  fs.writeData("", dir / "a" / "file");
+  EXPECT_THROW(fs.createDirectory(dir / "a" / "file" / "sub", true), FileSystemError);
+
+  auto names = fs.contentsOfDirectory(dir / "a");
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"b", "file"}));
+  EXPECT_THROW(fs.contentsOfDirectory(dir / "a" / "file"), FileSystemError);
+
+  EXPECT_EQ(fs.applicationSupportDirectory(), dir / "home" / "Library" / "Application Support");
+  EXPECT_TRUE(fs.directoryExists(dir / "home" / "Library" / "Caches") || fs.cachesDirectory() != fs::path());
+  EXPECT_TRUE(fs.directoryExists(fs.cachesDirectory()));
+  EXPECT_GT(fs.volumeAvailableCapacity(dir / "not" / "yet").value_or(-1), 0);
+}
+
+class RootedFileSystemTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  RootedFileSystem fs{dir.path()};
+};
+
+TEST_F(RootedFileSystemTest, MapsVirtualPathsIntoTheRoot) {
+  fs.makeExecutable("/opt/homebrew/bin/brew");
+  fs.makeSymlink("/usr/local/bin/brew", "/opt/homebrew/bin/brew");
+  fs.writeFile("/Users/alice/.zprofile", "export A=1\n", 0600);
+
+  EXPECT_EQ(fs.homeDirectory(), "/Users/alice");
+  EXPECT_TRUE(fs.isExecutableFile("/usr/local/bin/brew"));
+  EXPECT_TRUE(fs::exists(dir / "opt/homebrew/bin/brew"));
+  EXPECT_EQ(fs.realPath("/Users/alice/.zprofile"), dir / "Users/alice/.zprofile");
+  EXPECT_EQ(fs.realPath("/../../etc/passwd"), dir / "etc/passwd");
+  EXPECT_EQ(fs.applicationSupportDirectory(), "/Users/alice/Library/Application Support");
+  EXPECT_TRUE(fs::is_directory(dir / "Users/alice/Library/Application Support"));
+
+  auto snapshot = fs.snapshot();
+  EXPECT_EQ(snapshot.at("/usr/local/bin/brew"),
+            (RootedFileSystem::Item{FileType::symlink, "/opt/homebrew/bin/brew", 0777}));
+  EXPECT_EQ(snapshot.at("/Users/alice/.zprofile"), (RootedFileSystem::Item{FileType::regular, "export A=1\n", 0600}));
+
+  try {
+    fs.readString("/Users/alice/.zshrc");
+    FAIL();
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.path(), "/Users/alice/.zshrc");
+  }
+}
+
+TEST_F(RootedFileSystemTest, FaultInjectionOnEveryOperationLeavesFilesSound) {
+  auto rooted = std::make_shared<RootedFileSystem>(dir.path());
+  rooted->writeFile("/Users/alice/.zprofile", "original\n", 0644);
+  auto before = rooted->snapshot();
+  FaultInjectingFileSystem faulty(rooted);
+
+  auto work = [&] {
+    faulty.createDirectory("/Users/alice/.config", true);
+    faulty.writeData("new\n", "/Users/alice/.zprofile");
+    faulty.setAttributes(permissions(0600), "/Users/alice/.zprofile");
+  };
+  work();
+  const int operations = faulty.operationCount();
+  ASSERT_EQ(operations, 3);
+
+  for (int n = 1; n <= operations; ++n) {
+    if (rooted->fileExists("/Users/alice/.config")) rooted->removeItem("/Users/alice/.config");
+    rooted->writeData("original\n", "/Users/alice/.zprofile");
+    rooted->setAttributes(permissions(0644), "/Users/alice/.zprofile");
+    faulty.failOperation(n, EACCES);
+    EXPECT_THROW(work(), FileSystemError) << n;
+    EXPECT_TRUE(faulty.faultFired());
+    if (n <= 2) {
+      EXPECT_EQ(rooted->snapshot().at("/Users/alice/.zprofile"), before.at("/Users/alice/.zprofile"));
+    }
+  }
+}
+
+TEST(FaultInjectingFileSystemTest, DiskFullHalfwayThroughAtomicWriteKeepsOriginal) {
+  TempDir dir;
+  std::shared_ptr<RootedFileSystem> rooted;
+  FaultInjectingFileSystem faulty([&](ByteWriter writer) {
+    RootedFileSystem::Options options;
+    options.writeBytes = std::move(writer);
+    rooted = std::make_shared<RootedFileSystem>(dir.path(), options);
+    return rooted;
+  });
+  rooted->writeFile("/Users/alice/.env", "KEY=1\n", 0600);
+  auto before = rooted->snapshot();
+  faulty.failOperation(1, ENOSPC, FaultInjectingFileSystem::FaultKind::partialWrite);
+
+  try {
+    faulty.writeData(std::string(10000, 'z'), "/Users/alice/.env");
+    FAIL();
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.code().value(), ENOSPC);
+    EXPECT_EQ(error.path(), "/Users/alice/.env");
+  }
+  EXPECT_EQ(rooted->snapshot(), before);
+
+  // The same fault in place really leaves half a file: that is what atomic writes avoid.
+  faulty.failOperation(1, ENOSPC, FaultInjectingFileSystem::FaultKind::partialWrite);
+  EXPECT_THROW(faulty.write(std::string(10000, 'z'), "/Users/alice/.env", false), FileSystemError);
+  EXPECT_EQ(rooted->contents("/Users/alice/.env"), std::string(5000, 'z'));
+}
+
+}  // namespace
+}  // namespace bnch
