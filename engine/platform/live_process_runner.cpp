@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <functional>
@@ -411,6 +412,14 @@ class LineSplitter {
   std::size_t scanned_ = 0;
 };
 
+// Appends with capacities that are powers of two, whatever sizes the reads return,
+// so that output of a power-of-two size never needs a last, nearly empty doubling.
+void collect(std::string& into, const char* data, std::size_t size) {
+  const std::size_t needed = into.size() + size;
+  if (needed > into.capacity()) into.reserve(std::bit_ceil(needed));
+  into.append(data, size);
+}
+
 // Reads the merged output of a streamed child, yields its lines, reaps it, and
 // ends the stream with `exited`.
 void readStream(const std::shared_ptr<Child>& child, FileDescriptor fd,
@@ -452,8 +461,8 @@ ProcessResult LiveProcessRunner::run(const ProcessRequest& request) {
   std::string outBytes;
   std::string errBytes;
   std::vector<Sink> sinks;
-  sinks.push_back({std::move(out.read), [&](const char* data, std::size_t size) { outBytes.append(data, size); }});
-  sinks.push_back({std::move(err.read), [&](const char* data, std::size_t size) { errBytes.append(data, size); }});
+  sinks.push_back({std::move(out.read), [&](const char* data, std::size_t size) { collect(outBytes, data, size); }});
+  sinks.push_back({std::move(err.read), [&](const char* data, std::size_t size) { collect(errBytes, data, size); }});
   try {
     pumpUntilExit(child, sinks);
   } catch (...) {

@@ -34,15 +34,11 @@ std::string RunStreamKeepAlive::progressTimeoutLine(int64_t seconds) {
 }
 
 RunStreamKeepAlive RunStreamKeepAlive::progressScreen() {
-  return RunStreamKeepAlive{
-      .heartbeat = 15.0,
-      .timeout = 1200.0,
-      .tick = 1.0,
-      .heartbeatLine = &RunStreamKeepAlive::progressHeartbeatLine,
-      .timeoutLine = &RunStreamKeepAlive::progressTimeoutLine,
-      .now = [] { return Clock::now(); },
-      .sleep = [](double seconds, const KeepAliveStopSignal& stop) { return stop.waitFor(seconds); },
-  };
+  RunStreamKeepAlive values;
+  values.heartbeat = 15.0;
+  values.timeout = 1200.0;
+  values.tick = 1.0;
+  return values;
 }
 
 }  // namespace bnch

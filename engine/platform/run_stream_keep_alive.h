@@ -58,20 +58,25 @@ class KeepAliveStopSignal {
 //
 // `now` and `sleep` are injected so that tests run a 20-minute step in
 // microseconds. `sleep(seconds, stop)` pauses the watchdog and returns false once
-// `stop` is signalled (the stream has ended); the watchdog then ends.
+// `stop` is signalled (the stream has ended); the watchdog then ends. The
+// functions are copied into the stream's threads and may be called until a
+// moment after the output has ended: capture by value or shared ownership.
+// wrap() throws std::system_error when a thread cannot be started.
 struct RunStreamKeepAlive {
   using Clock = std::chrono::steady_clock;
 
   double heartbeat = 15.0;  // seconds of silence before a heartbeat line; <= 0 turns heartbeats off
   double timeout = 1200.0;  // seconds from the start after which the step is stopped; <= 0: no limit
   double tick = 1.0;        // seconds between watchdog wake-ups; must be above 0
-  std::function<std::string(int64_t seconds)> heartbeatLine;
-  std::function<std::string(int64_t seconds)> timeoutLine;
-  std::function<Clock::time_point()> now;
-  std::function<bool(double seconds, const KeepAliveStopSignal& stop)> sleep;
+  std::function<std::string(int64_t seconds)> heartbeatLine = &RunStreamKeepAlive::progressHeartbeatLine;
+  std::function<std::string(int64_t seconds)> timeoutLine = &RunStreamKeepAlive::progressTimeoutLine;
+  std::function<Clock::time_point()> now = [] { return Clock::now(); };
+  std::function<bool(double seconds, const KeepAliveStopSignal& stop)> sleep =
+      [](double seconds, const KeepAliveStopSignal& stop) { return stop.waitFor(seconds); };
 
-  // The values the setup progress screen uses: heartbeat 15 s, time-out 1200 s,
-  // tick 1 s, the steady clock and a real (interruptible) sleep.
+  // The values the setup progress screen uses (also the defaults): heartbeat 15 s,
+  // time-out 1200 s, tick 1 s, the texts below, the steady clock and a real,
+  // interruptible sleep.
   static RunStreamKeepAlive progressScreen();
   static std::string progressHeartbeatLine(int64_t seconds);
   static std::string progressTimeoutLine(int64_t seconds);
