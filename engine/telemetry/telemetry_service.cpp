@@ -282,6 +282,12 @@ bool TelemetryService::waitUntilIdle(std::chrono::milliseconds timeout) {
   return core_->stateChanged.wait_for(lock, timeout, [&] { return core_->isIdleLocked() || core_->shutDown; });
 }
 
+bool TelemetryService::waitUntilWritten(std::chrono::milliseconds timeout) {
+  std::uint64_t target = core_->tracked.load();
+  std::unique_lock lock(core_->stateMutex);
+  return core_->stateChanged.wait_for(lock, timeout, [&] { return core_->processed >= target; });
+}
+
 void TelemetryService::shutdown(std::chrono::milliseconds grace) {
   auto& core = *core_;
   {
