@@ -1,5 +1,7 @@
 #include "engine/config/product_config.h"
 #include "engine/config/product_identity.h"
+#include "engine/probes/python_prober.h"
+#include "engine/verification/python_verifier.h"
 
 namespace bnch {
 
@@ -49,8 +51,10 @@ ProductConfig makePythonConfig() {
   };
   config.flow = SetupFlow::setupWorkflow;
   config.experienceQuestion = ExperienceQuestionCopy::shared();
+  config.verifier = std::make_shared<PythonVerifier>();
   // The product's spine, verifier, prober, screen copy, stage catalogue and render
   // policy are installed here by their areas (workflow, verification, probes).
+  config.prober = std::make_shared<PythonProber>();
   return config;
 }
 

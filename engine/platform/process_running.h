@@ -19,9 +19,9 @@ using Environment = std::map<std::string, std::string>;
 
 // What to start: an executable by path (no shell, no PATH search) and its arguments.
 struct ProcessRequest {
-  std::string executable;
-  std::vector<std::string> arguments;
-  std::optional<Environment> environment;  // absent: inherit the application's environment
+  std::string executable{};
+  std::vector<std::string> arguments{};
+  std::optional<Environment> environment{};  // absent: inherit the application's environment
 
   bool operator==(const ProcessRequest&) const = default;
 };

@@ -27,6 +27,11 @@ struct MCPServer {
   std::optional<std::string> disclosure;
   Connection connection;
 
+  // The address written into the agents' configurations: with a key that is not
+  // empty and a key template, the template with "{key}" replaced by the key;
+  // otherwise `url`.
+  std::string endpoint(const std::optional<std::string>& apiKey) const;
+
   // The servers offered, in order.
   static const std::vector<MCPServer>& offered();
 

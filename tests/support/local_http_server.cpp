@@ -150,6 +150,11 @@ std::vector<RecordedRequest> LocalHTTPServer::requests() const {
   return requests_;
 }
 
+bool LocalHTTPServer::waitForRequests(std::size_t count, std::chrono::milliseconds limit) const {
+  std::unique_lock lock(mutex_);
+  return arrived_.wait_for(lock, limit, [&] { return requests_.size() >= count; });
+}
+
 void LocalHTTPServer::stop() {
   {
     std::lock_guard lock(mutex_);
@@ -270,6 +275,7 @@ void LocalHTTPServer::serve(int connection) {
     requests_.push_back(request);
     handler = handler_;
   }
+  arrived_.notify_all();
   const ScriptedResponse response = handler(request);
   using Behaviour = ScriptedResponse::Behaviour;
   if (response.behaviour == Behaviour::close) return;

@@ -64,6 +64,8 @@ class LocalHTTPServer {
   std::string url(const std::string& target = "/") const;
   void setHandler(Handler handler);
   std::vector<RecordedRequest> requests() const;
+  // Waits until at least `count` requests have arrived; false if `limit` passed first.
+  bool waitForRequests(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
   void stop();
 
   // A port on 127.0.0.1 with nothing listening (bound, then released).
@@ -81,6 +83,7 @@ class LocalHTTPServer {
   int wakeWrite_ = -1;
   mutable std::mutex mutex_;
   std::condition_variable stopped_;
+  mutable std::condition_variable arrived_;
   bool stopping_ = false;
   Handler handler_;
   std::vector<RecordedRequest> requests_;

@@ -1,4 +1,5 @@
 // benchkit-doctor: a command-line front end over the engine.
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -12,7 +13,9 @@ using Command = std::function<int(const bnch::doctor::Arguments&)>;
 
 const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> table{
-      {"config", bnch::doctor::configCommand},
+      {"config", bnch::doctor::configCommand}, {"profile", bnch::doctor::profileCommand},
+      {"probes", bnch::doctor::probesCommand}, {"readiness", bnch::doctor::readinessCommand},
+      {"report", bnch::doctor::reportCommand}, {"verify", bnch::doctor::verifyCommand},
   };
   return table;
 }
@@ -20,17 +23,21 @@ const std::map<std::string, Command>& commands() {
 void printUsage(std::FILE* to) {
   std::fprintf(to,
                "usage: benchkit-doctor --version\n"
-               "       benchkit-doctor config --json\n");
+               "       benchkit-doctor [report [--no-network]]\n"
+               "       benchkit-doctor config --json\n"
+               "       benchkit-doctor profile --json\n"
+               "       benchkit-doctor probes --json\n"
+               "       benchkit-doctor readiness --json [--no-network]\n"
+               "       benchkit-doctor verify [--json]\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A peer closing a connection must end a request, not the program.
+  std::signal(SIGPIPE, SIG_IGN);
   bnch::doctor::Arguments arguments(argv + 1, argv + argc);
-  if (arguments.empty()) {
-    printUsage(stderr);
-    return 2;
-  }
+  if (arguments.empty()) return bnch::doctor::reportCommand(arguments);
   const std::string name = arguments.front();
   if (name == "--version") {
     std::puts("benchkit-doctor 1.0.0");

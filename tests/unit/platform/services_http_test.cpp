@@ -181,6 +181,7 @@ TEST(LiveHTTPFetcherTest, ConcurrentRequestsFromManyThreads) {
   }
   for (auto& thread : threads) thread.join();
   for (std::size_t i = 0; i < bodies.size(); ++i) EXPECT_EQ(bodies[i], "/" + std::to_string(i));
+  EXPECT_TRUE(server.waitForRequests(bodies.size()));
 }
 
 }  // namespace

@@ -1,0 +1,108 @@
+#include "engine/probes/foundation_prober.h"
+
+#include <future>
+
+#include "engine/probes/probe_files.h"
+#include "engine/probes/probe_text.h"
+#include "engine/remediation/shell_configurator.h"
+#include "engine/tools/homebrew_contract.h"
+
+namespace bnch {
+namespace {
+
+bool commandInstalled(const FileSystemOperating& fs, const std::string& name) {
+  for (std::string_view folder : HomebrewContract::binFolders) {
+    if (ProbeFiles::exists(fs, std::string(folder) + "/" + name)) return true;
+  }
+  return false;
+}
+
+bool lacksNote(const FileSystemOperating& fs, const std::filesystem::path& file) {
+  return ProbeFiles::readText(fs, file).value_or("").find(FoundationProber::agentNoteHeading) == std::string::npos;
+}
+
+std::vector<std::string> brewsOnPath(const ProbeProcess& process, const FileSystemOperating& fs) {
+  std::vector<std::string> found;
+  const ProbeRun which = process.loginShell(std::string(HomebrewContract::whichAllBrewCommand));
+  if (!which.answered || which.exitCode != 0) return found;
+  for (const auto& line : ProbeText::nonEmptyLines(which.output)) {
+    std::string path = ProbeText::trimSpacesAndTabs(line);
+    if (path.starts_with("/") && ProbeFiles::exists(fs, path)) found.push_back(std::move(path));
+  }
+  return found;
+}
+
+bool ghPresent(const ProbeProcess& process, const FileSystemOperating& fs) {
+  for (std::string_view folder : HomebrewContract::binFolders) {
+    if (ProbeFiles::isExecutableFile(fs, std::string(folder) + "/gh")) return true;
+  }
+  const ProbeRun command = process.loginShell("command -v gh");
+  return command.answered && command.exitCode == 0 && !ProbeText::trimWhitespace(command.output).empty();
+}
+
+bool gitIdentitySet(const ProbeProcess& process, const FileSystemOperating& fs) {
+  bool gitAvailable = false;
+  for (const char* place : {"/Library/Developer/CommandLineTools", "/Applications/Xcode.app", "/opt/homebrew/bin/git",
+                            "/usr/local/bin/git"}) {
+    if (ProbeFiles::exists(fs, place)) {
+      gitAvailable = true;
+      break;
+    }
+  }
+  if (!gitAvailable) return false;
+  const ProbeRun git = process.loginShell(
+      "git config --global --get user.name >/dev/null && git config --global --get user.email >/dev/null");
+  return git.answered && git.exitCode == 0;
+}
+
+}  // namespace
+
+bool FoundationProber::agentDocNeeded(const FileSystemOperating& fs) {
+  const auto home = fs.homeDirectory();
+  const bool claude = commandInstalled(fs, "claude") || ProbeFiles::exists(fs, home / ".local/bin/claude") ||
+                      ProbeFiles::exists(fs, home / ".claude") || ProbeFiles::exists(fs, "/Applications/Claude.app");
+  const bool codex = commandInstalled(fs, "codex") || ProbeFiles::exists(fs, home / ".codex") ||
+                     ProbeFiles::exists(fs, "/Applications/ChatGPT.app") ||
+                     ProbeFiles::exists(fs, "/Applications/Codex.app");
+  if (claude && lacksNote(fs, home / ".claude/CLAUDE.md")) return true;
+  if (codex) return lacksNote(fs, home / ".codex/AGENTS.md");
+  return false;
+}
+
+SetupProbeBundle FoundationProber::probe(const ShellRunner& shell, FileSystemOperating& fs) const {
+  const ProbeProcess process(shell.process(), timeLimit_);
+  auto onPath = std::async(std::launch::async, [&] { return brewsOnPath(process, fs); });
+  auto version = std::async(std::launch::async,
+                            [&] { return process.markedLoginShell(std::string(HomebrewContract::versionCommand)); });
+  auto gh = std::async(std::launch::async, [&] { return ghPresent(process, fs); });
+  auto identity = std::async(std::launch::async, [&] { return gitIdentitySet(process, fs); });
+  auto signedIn = std::async(std::launch::async, [&] {
+    const ProbeRun status = process.loginShell("gh auth status");
+    return status.answered && status.exitCode == 0;
+  });
+
+  SetupProbeBundle bundle;
+  for (std::string_view location : HomebrewContract::brewLocations) {
+    if (ProbeFiles::exists(fs, std::string(location))) bundle.installedPrimaryToolLocations.emplace_back(location);
+  }
+  try {
+    bundle.shellConfigured = ShellConfigurator(fs).isConfigured();
+  } catch (const std::exception&) {
+    bundle.shellConfigured = false;
+  }
+  bundle.agentDocNeeded = agentDocNeeded(fs);
+  bundle.projectExists = ProbeFiles::exists(fs, fs.homeDirectory() / projectRelativePath);
+  bundle.companionToolPresent = false;
+
+  bundle.pathVisiblePrimaryTools = onPath.get();
+  const ShellOutput brewVersion = version.get();
+  const std::string versionText = ProbeText::trimWhitespace(brewVersion.output);
+  if (!versionText.empty()) bundle.versionOutput = versionText;
+  bundle.versionExitCode = brewVersion.exitCode;
+  bundle.ghPresent = gh.get();
+  bundle.gitIdentitySet = identity.get();
+  bundle.ghAuthed = signedIn.get();
+  return bundle;
+}
+
+}  // namespace bnch

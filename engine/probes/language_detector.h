@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/platform/file_system.h"
+#include "engine/probes/bnch_language.h"
+#include "engine/remediation/setup_remediation.h"
+
+namespace bnch {
+
+// What already manages a language on this Mac.
+struct LanguageStatus {
+  enum class Kind { setUp, managedBy, systemInstall, notInstalled };
+  Kind kind = Kind::notInstalled;
+  std::string manager;  // for setUp and managedBy
+
+  static LanguageStatus setUp(std::string manager) { return {Kind::setUp, std::move(manager)}; }
+  static LanguageStatus managedBy(std::string manager) { return {Kind::managedBy, std::move(manager)}; }
+  static LanguageStatus systemInstall() { return {Kind::systemInstall, {}}; }
+  static LanguageStatus notInstalled() { return {Kind::notInstalled, {}}; }
+
+  // The line shown beside the language, or nothing for notInstalled.
+  std::optional<std::string> statusLine() const;
+
+  bool operator==(const LanguageStatus&) const = default;
+};
+
+// Reports, from file checks alone, what already manages each language, and turns
+// a selection of languages into the remediations that install them. `status`
+// blocks briefly on the file system, which must outlive the detector.
+class LanguageDetector {
+ public:
+  explicit LanguageDetector(const FileSystemOperating& fs) : fs_(fs) {}
+
+  LanguageStatus status(BNCHLanguage language) const;
+
+  // In order: uv for Python, mise when node or ruby is selected or more than one
+  // language is, Node and Ruby through mise, Temurin for Java, and Rust through
+  // mise when mise is needed, else through rustup.
+  static std::vector<SetupRemediation> remediations(const std::set<BNCHLanguage>& selection, bool refreshIndex);
+
+ private:
+  const FileSystemOperating& fs_;
+};
+
+}  // namespace bnch

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/platform/process_running.h"
+#include "engine/platform/shell_runner.h"
+
+namespace bnch {
+
+// What one probed program answered.
+struct ProbeRun {
+  int32_t exitCode = -1;  // -1 when it could not start or did not answer in time
+  std::string output;     // standard output and error merged in order, each line ending in "\n"
+  bool answered = false;  // it ran to its end within the time limit
+
+  bool operator==(const ProbeRun&) const = default;
+};
+
+// Runs the programs a probe asks, each under a time limit, so that one program
+// that hangs (a login shell waiting on a start-up file, a stuck system tool)
+// never holds up a profile. A run that passes its limit is stopped (its process
+// group is terminated) and counts as a program that printed nothing and ended
+// with exit code -1, the same as one that could not start.
+//
+// Runs use the streaming form of ProcessRunning, so standard output and error
+// arrive merged in the order they were written; every probe's rules filter the
+// lines they rely on. A plain value; `run` may be called from many threads at once
+// and blocks the caller until the program ends or its limit passes.
+class ProbeProcess {
+ public:
+  static constexpr std::chrono::milliseconds defaultTimeLimit{20000};
+  static constexpr const char* loginShellPath = "/bin/zsh";
+
+  explicit ProbeProcess(std::shared_ptr<ProcessRunning> runner, std::chrono::milliseconds timeLimit = defaultTimeLimit)
+      : runner_(std::move(runner)), timeLimit_(timeLimit) {}
+
+  ProbeRun run(const ProcessRequest& request) const;
+
+  // `/bin/zsh -lc <command>`, inherited environment, no output marker: whatever
+  // the start-up files print stays in the output.
+  ProbeRun loginShell(const std::string& command) const;
+
+  // The one-shot login-shell form of ShellRunner::run (the output marker is
+  // echoed first and everything up to and including its line is dropped),
+  // under this time limit. A shell that cannot start or does not answer gives
+  // empty output and exit code -1.
+  ShellOutput markedLoginShell(const std::string& command) const;
+
+  std::chrono::milliseconds timeLimit() const { return timeLimit_; }
+
+ private:
+  std::shared_ptr<ProcessRunning> runner_;
+  std::chrono::milliseconds timeLimit_;
+};
+
+}  // namespace bnch

@@ -1,0 +1,39 @@
+#include "engine/probes/probe_text.h"
+
+namespace bnch {
+namespace {
+
+std::string trim(std::string_view text, std::string_view characters) {
+  const std::size_t first = text.find_first_not_of(characters);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(characters);
+  return std::string(text.substr(first, last - first + 1));
+}
+
+}  // namespace
+
+std::string ProbeText::trimSpacesAndTabs(std::string_view text) { return trim(text, " \t"); }
+
+std::string ProbeText::trimWhitespace(std::string_view text) { return trim(text, " \t\n\r\v\f"); }
+
+std::vector<std::string> ProbeText::nonEmptyLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string ProbeText::lowercased(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return result;
+}
+
+}  // namespace bnch

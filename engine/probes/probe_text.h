@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bnch {
+
+// The small text rules the probes share.
+struct ProbeText {
+  // Trims spaces and tabs only.
+  static std::string trimSpacesAndTabs(std::string_view text);
+  // Trims white space and line breaks (space, tab, \n, \r, \v, \f).
+  static std::string trimWhitespace(std::string_view text);
+  // Splits at "\n" and drops empty pieces.
+  static std::vector<std::string> nonEmptyLines(std::string_view text);
+  // ASCII lower case; other bytes unchanged.
+  static std::string lowercased(std::string_view text);
+};
+
+}  // namespace bnch

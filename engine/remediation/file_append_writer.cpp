@@ -1,0 +1,165 @@
+#include "engine/remediation/file_append_writer.h"
+
+#include <utility>
+
+#include "engine/remediation/user_file.h"
+
+namespace bnch {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string_view trimmed(std::string_view line) {
+  constexpr std::string_view blanks = " \t\r";
+  const auto first = line.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = line.find_last_not_of(blanks);
+  return line.substr(first, last - first + 1);
+}
+
+// Calls `visit` with each line of `text` (without its line feed) until it returns true.
+template <typename Visit>
+bool anyLine(std::string_view text, Visit&& visit) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    auto end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (visit(text.substr(start, end - start))) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool isOnlyWhiteSpace(std::string_view text) { return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos; }
+
+using user_file::describe;
+
+std::string prefixFor(FileAppendWriter::WriteError::Kind kind) {
+  switch (kind) {
+    case FileAppendWriter::WriteError::Kind::readFailed:
+      return "Couldn't read file: ";
+    case FileAppendWriter::WriteError::Kind::backupFailed:
+      return "Couldn't write backup file: ";
+    case FileAppendWriter::WriteError::Kind::writeFailed:
+      return "Couldn't write file: ";
+  }
+  return "Couldn't write file: ";
+}
+
+}  // namespace
+
+FileAppendWriter::WriteError::WriteError(Kind kind, const std::string& underlyingDescription)
+    : std::runtime_error(prefixFor(kind) + underlyingDescription), kind_(kind) {}
+
+FileAppendWriter::FileAppendWriter(fs::path target, FileSystemOperating& fs, const ProductConfig& config)
+    : target_(std::move(target)), fs_(&fs), markerPrefix_(config.shellMarkerLine("")) {}
+
+bool FileAppendWriter::containsKey(std::string_view text, std::string_view key, KeyDetection detection) {
+  if (detection == KeyDetection::anywhere) return text.find(key) != std::string_view::npos;
+  return anyLine(text, [&](std::string_view line) {
+    const std::string_view content = trimmed(line);
+    return !content.empty() && content.front() != '#' && content.find(key) != std::string_view::npos;
+  });
+}
+
+bool FileAppendWriter::hasLineStartingWith(std::string_view text, std::string_view prefix) {
+  return anyLine(text, [&](std::string_view line) {
+    const std::string_view content = trimmed(line);
+    return !content.empty() && content.front() != '#' && content.starts_with(prefix);
+  });
+}
+
+std::string FileAppendWriter::separatorBefore(std::string_view text) {
+  int lineEnds = 0;
+  std::size_t end = text.size();
+  while (lineEnds < 2 && end > 0 && text[end - 1] == '\n') {
+    ++lineEnds;
+    --end;
+    if (end > 0 && text[end - 1] == '\r') --end;
+  }
+  if (text.empty() || lineEnds >= 2) return "";
+  return lineEnds == 1 ? "\n" : "\n\n";
+}
+
+fs::path FileAppendWriter::backupPathFor(const fs::path& target) {
+  fs::path backup = target;
+  backup += ".bak";
+  return backup;
+}
+
+FileAppendWriter::DiffPreview FileAppendWriter::preview(const Block& block) const {
+  DiffPreview result;
+  result.path = target_;
+  result.backupPath = backupPathFor(target_);
+  result.wasCreated = !fs_->fileExists(target_);
+  if (!result.wasCreated) {
+    try {
+      result.originalContents = fs_->readData(target_);
+    } catch (const std::exception& error) {
+      throw WriteError(WriteError::Kind::readFailed, describe(error));
+    }
+  }
+  if (block.headerWhenEmpty && isOnlyWhiteSpace(result.originalContents)) {
+    result.originalContents = *block.headerWhenEmpty + "\n";
+  }
+
+  if (block.isPresent && block.isPresent(result.originalContents)) {
+    result.alreadySet = true;
+    result.proposedContents = result.originalContents;
+    return result;
+  }
+
+  result.linesAdded.reserve(block.lines.size() + 1);
+  result.linesAdded.push_back(markerPrefix_ + block.label);
+  result.linesAdded.insert(result.linesAdded.end(), block.lines.begin(), block.lines.end());
+
+  std::string addition = separatorBefore(result.originalContents);
+  for (const auto& line : result.linesAdded) {
+    addition += line;
+    addition += '\n';
+  }
+  result.proposedContents.reserve(result.originalContents.size() + addition.size());
+  result.proposedContents = result.originalContents;
+  result.proposedContents += addition;
+  return result;
+}
+
+FileAppendWriter::DiffPreview FileAppendWriter::preview(const std::string& line, const std::string& label,
+                                                        const std::string& key, KeyDetection detection) const {
+  return preview(Block{
+      .lines = {line},
+      .label = label,
+      .isPresent = [key, detection](std::string_view text) { return containsKey(text, key, detection); },
+  });
+}
+
+FileAppendWriter::DiffPreview FileAppendWriter::append(const std::string& line, const std::string& label,
+                                                       const std::string& key, KeyDetection detection) {
+  DiffPreview result = preview(line, label, key, detection);
+  apply(result);
+  return result;
+}
+
+FileAppendWriter::DiffPreview FileAppendWriter::append(const Block& block) {
+  DiffPreview result = preview(block);
+  apply(result);
+  return result;
+}
+
+void FileAppendWriter::apply(const DiffPreview& preview) {
+  if (preview.alreadySet) return;
+  if (!fs_->fileExists(preview.backupPath)) {
+    try {
+      fs_->writeData(preview.originalContents, preview.backupPath);
+    } catch (const std::exception& error) {
+      throw WriteError(WriteError::Kind::backupFailed, describe(error));
+    }
+  }
+  try {
+    fs_->writeData(preview.proposedContents, preview.path);
+  } catch (const std::exception& error) {
+    throw WriteError(WriteError::Kind::writeFailed, describe(error));
+  }
+}
+
+}  // namespace bnch

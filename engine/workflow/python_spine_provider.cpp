@@ -1,0 +1,115 @@
+#include "engine/workflow/python_spine_provider.h"
+
+#include "engine/config/product_config.h"
+#include "engine/workflow/shared_stage_catalog.h"
+#include "engine/workflow/uv_ownership.h"
+
+namespace bnch {
+
+namespace {
+
+using Class = SetupDiagnosisClassification;
+using Kind = SetupRemediation::Kind;
+
+SetupDiagnosis warpDiagnosis(const SystemProfile& profile, const SharedDomainCopy& copy) {
+  if (profile.terminals.warp || profile.aiTooling.warpApp) {
+    return {copy.warpReady.headline, copy.warpReady.detail, Class::ready, std::nullopt};
+  }
+  return {copy.warpFixable.headline, copy.warpFixable.detail, Class::fixable, std::nullopt};
+}
+
+SetupDiagnosis pythonDiagnosis(const SetupProbeBundle& probes) {
+  if (uvOwnsPython(probes)) {
+    return {"Python is set up with uv", "uv manages Python on this Mac, and the python command already resolves to it.",
+            Class::ready, std::nullopt};
+  }
+  return {"Install Python with uv",
+          "This app will add one line to your shell configuration so the python command works in a new terminal "
+          "window.",
+          Class::fixable, std::nullopt};
+}
+
+SetupDiagnosis pythonProjectDiagnosis() {
+  return {"Install a Python example project?",
+          "This app will add a small example project to your Documents folder so you can see how to start. An AI "
+          "agent can show you what to do.",
+          Class::fixable, std::nullopt};
+}
+
+bool fixable(const SetupDiagnosis& diagnosis) { return diagnosis.classification == Class::fixable; }
+
+}  // namespace
+
+const std::vector<std::pair<std::string, DomainPlacement>>& PythonSpineProvider::domains() {
+  static const std::vector<std::pair<std::string, DomainPlacement>> table{
+      {"clt", DomainPlacement::primary},         {"shell-config", DomainPlacement::primary},
+      {"homebrew", DomainPlacement::primary},    {"warp", DomainPlacement::primary},
+      {"python", DomainPlacement::primary},      {"python-project", DomainPlacement::offer},
+      {"ai-claude", DomainPlacement::optional},  {"codex", DomainPlacement::optional},
+      {"project", DomainPlacement::optional},    {"skills", DomainPlacement::optional},
+      {"mcp", DomainPlacement::optional},        {"editor", DomainPlacement::optional},
+      {"notes", DomainPlacement::optional},      {"languages", DomainPlacement::optional},
+      {"agent-docs", DomainPlacement::optional}, {"git", DomainPlacement::optional},
+  };
+  return table;
+}
+
+SetupDiagnosis PythonSpineProvider::diagnosis(const std::string& domain, const SystemProfile& profile,
+                                              const SetupProbeBundle& probes) const {
+  const SharedDomainCopy& copy = SharedDomainCopy::standard();
+  if (domain == "clt") return SharedStageCatalog::cltDiagnosis(profile, copy);
+  if (domain == "homebrew") {
+    return SharedStageCatalog::homebrewDiagnosis(copy, SharedStageCatalog::homebrewState(profile, probes));
+  }
+  if (domain == "warp") return warpDiagnosis(profile, copy);
+  if (domain == "python") return pythonDiagnosis(probes);
+  if (domain == "python-project") return pythonProjectDiagnosis();
+  return SharedStageCatalog::diagnosis(domain, profile, probes).value_or(SharedStageCatalog::unknownDiagnosis(domain));
+}
+
+std::vector<SetupRemediation> PythonSpineProvider::remediations(const std::string& domain, const SystemProfile& profile,
+                                                                const SetupProbeBundle& probes) const {
+  if (domain == "clt") {
+    if (fixable(diagnosis(domain, profile, probes))) return {SetupRemediation::of(Kind::installCommandLineTools)};
+    return {};
+  }
+  if (domain == "homebrew") {
+    switch (SharedStageCatalog::homebrewState(profile, probes)) {
+      case HomebrewState::notOnPath:
+        return {SetupRemediation::of(Kind::repairHomebrewPath)};
+      case HomebrewState::wrongChip:
+      case HomebrewState::absent:
+        return {SetupRemediation::of(Kind::installHomebrew)};
+      case HomebrewState::ready:
+      case HomebrewState::twoPlaces:
+        return {};
+    }
+    return {};
+  }
+  if (domain == "warp") {
+    if (fixable(diagnosis(domain, profile, probes))) return {SetupRemediation::of(Kind::installWarp)};
+    return {};
+  }
+  if (domain == "python") {
+    if (fixable(diagnosis(domain, profile, probes))) return {SetupRemediation::installUv(false)};
+    return {};
+  }
+  if (domain == "python-project") return {SetupRemediation::createProject(ProjectTemplate::python, std::nullopt)};
+  return SharedStageCatalog::remediations(domain, profile, probes);
+}
+
+std::optional<SetupWorkflow> PythonSpineProvider::workflow(const std::optional<std::string>& goal,
+                                                           const SystemProfile& profile, const SetupProbeBundle& probes,
+                                                           const ExperienceContext& /*experience*/) const {
+  if (goal) return std::nullopt;
+  SetupWorkflow result;
+  result.steps.reserve(domains().size());
+  for (const auto& [domain, placement] : domains()) {
+    auto stage = std::make_shared<BasicSetupStage>(domain, diagnosis(domain, profile, probes),
+                                                   SharedStageCatalog::actions(remediations(domain, profile, probes)));
+    result.steps.push_back(WorkflowStep{std::move(stage), placement});
+  }
+  return result;
+}
+
+}  // namespace bnch

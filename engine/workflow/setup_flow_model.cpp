@@ -1,0 +1,703 @@
+#include "engine/workflow/setup_flow_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <future>
+
+#include "engine/platform/shell_runner.h"
+#include "engine/probes/disk_readiness.h"
+#include "engine/probes/foundation_prober.h"
+#include "engine/probes/macos_advisory.h"
+#include "engine/probes/network_readiness_probe.h"
+#include "engine/probes/setup_prober.h"
+#include "engine/probes/system_profiler.h"
+#include "engine/remediation/project_template.h"
+#include "engine/verification/outcome_audit.h"
+#include "engine/verification/setup_verifier.h"
+#include "engine/workflow/once_only_events.h"
+#include "engine/workflow/spine_provider.h"
+#include "engine/workflow/spine_render_policy.h"
+
+namespace bnch {
+
+namespace {
+
+using Class = SetupDiagnosisClassification;
+
+constexpr const char* kExperienceBucket = ".experience_bucket";
+constexpr const char* kExperienceSkipped = ".experience_skipped";
+constexpr const char* kCompletedDomains = ".completed_domains";
+constexpr const char* kCreatedProjectPaths = ".created_project_paths";
+constexpr const char* kNpsSubmitted = ".nps_submitted";
+
+// Once-only markers.
+constexpr const char* kOutcomeReportedMarker = "outcome_reported";
+constexpr const char* kSatisfactionResolvedMarker = "satisfaction_resolved";
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  const auto last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+// Lines of a stored list; blank lines are dropped.
+std::vector<std::string> storedLines(const std::optional<std::string>& text) {
+  std::vector<std::string> lines;
+  if (!text) return lines;
+  std::size_t start = 0;
+  while (start <= text->size()) {
+    std::size_t end = text->find('\n', start);
+    if (end == std::string::npos) end = text->size();
+    std::string line = trimmed(text->substr(start, end - start));
+    if (!line.empty()) lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string joinedLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (std::size_t index = 0; index < lines.size(); ++index) {
+    if (index > 0) text += '\n';
+    text += lines[index];
+  }
+  return text;
+}
+
+std::vector<std::string> terminalIDs(const std::optional<SystemProfile>& profile) {
+  std::vector<std::string> ids;
+  if (!profile) return ids;
+  const Terminals& t = profile->terminals;
+  if (t.iterm) ids.push_back("iterm2");
+  if (t.ghostty) ids.push_back("ghostty");
+  if (t.warp) ids.push_back("warp");
+  if (t.hyper) ids.push_back("hyper");
+  if (t.alacritty) ids.push_back("alacritty");
+  if (t.kitty) ids.push_back("kitty");
+  if (t.wezterm) ids.push_back("wezterm");
+  return ids;
+}
+
+std::int64_t gigabytes(std::int64_t bytes) { return std::llround(static_cast<double>(bytes) / 1e9); }
+
+}  // namespace
+
+SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::shared_ptr<UsageEventTracking> tracker,
+                               std::shared_ptr<Executor> executor, ProfileFunction profiler)
+    : services_(std::move(services)),
+      config_(std::move(config)),
+      tracker_(std::move(tracker)),
+      executor_(std::move(executor)),
+      profiler_(std::move(profiler)),
+      step_(Step::of(Step::Kind::loading)) {
+  if (!profiler_) {
+    profiler_ = [process = services_.processRunner, fs = services_.fs] {
+      if (!fs) return SystemProfile{};
+      const ShellRunner shell(process);
+      return SystemProfiler(shell, *fs).profile();
+    };
+  }
+}
+
+SetupFlowModel::~SetupFlowModel() = default;
+
+SetupFlowModel::ListenerID SetupFlowModel::addListener(Listener listener) {
+  const ListenerID id = nextListenerID_++;
+  listeners_.emplace(id, std::move(listener));
+  return id;
+}
+
+void SetupFlowModel::removeListener(ListenerID id) { listeners_.erase(id); }
+
+void SetupFlowModel::notify() {
+  // A listener may remove itself or others; call a snapshot.
+  const auto snapshot = listeners_;
+  for (const auto& [id, listener] : snapshot) {
+    if (listener) listener();
+  }
+}
+
+void SetupFlowModel::setStep(Step step) {
+  step_ = std::move(step);
+  notify();
+}
+
+void SetupFlowModel::send(UsageEvent event) const {
+  if (tracker_) track(*tracker_, std::move(event));
+}
+
+// ---- Start and experience ----
+
+void SetupFlowModel::start(std::optional<SystemProfile> fallbackProfile) {
+  fallbackProfile_ = std::move(fallbackProfile);
+  const std::optional<std::string> stored =
+      services_.store ? services_.store->string(key(kExperienceBucket)) : std::nullopt;
+  const bool storedBucket = stored && !trimmed(*stored).empty();
+  if (config_.experienceQuestion && !experienceAsked_ && !storedBucket) {
+    setStep(Step::of(Step::Kind::experienceQuestion));
+    return;
+  }
+  load();
+}
+
+void SetupFlowModel::answerExperience(const std::string& bucket, bool skipped) {
+  if (services_.store) {
+    services_.store->set(StoredValue{bucket}, key(kExperienceBucket));
+    services_.store->set(StoredValue{skipped}, key(kExperienceSkipped));
+  }
+  experienceBucket_ = bucket;
+  experienceSkipped_ = skipped;
+  experienceAsked_ = true;
+  send(usage_events::experienceBucket(bucket));
+  load();
+}
+
+ExperienceContext SetupFlowModel::experienceContext() const {
+  ExperienceContext context;
+  std::optional<std::string> bucket = experienceBucket_;
+  if (!bucket && services_.store) bucket = services_.store->string(key(kExperienceBucket));
+  if (bucket && trimmed(*bucket).empty()) bucket.reset();
+  const bool skipped =
+      experienceAsked_ ? experienceSkipped_ : (services_.store && services_.store->boolean(key(kExperienceSkipped)));
+  context.bucket = bucket;
+  context.skipped = skipped;
+  if (skipped || !bucket) {
+    context.tier = 2;
+  } else if (*bucket == "never-coded") {
+    context.tier = 0;
+  } else if (*bucket == "learning" || *bucket == "some-experience" || *bucket == "very-experienced") {
+    context.tier = 1;
+  } else {
+    context.tier = 2;
+  }
+  return context;
+}
+
+// ---- Load and refresh ----
+
+void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
+  // Everything the background work needs is copied: it must not touch the model.
+  std::optional<SystemProfile> fixtureProfile;
+  const bool fixture = services_.isFixtureMode;
+  if (fixture) {
+    fixtureProfile = profile_ ? profile_ : fallbackProfile_;
+    if (!fixtureProfile) return;  // nothing to diagnose; the step stays as it is
+  }
+  std::weak_ptr<int> alive = alive_;
+  auto executor = executor_;
+  auto services = services_;
+  auto prober = config_.prober;
+  auto profiler = profiler_;
+  executor_->background([=, then = std::move(then)] {
+    Snapshot snapshot;
+    // The profile and the probes do not depend on each other: run them together.
+    std::future<std::optional<SystemProfile>> profiling;
+    if (!fixture) {
+      profiling = std::async(std::launch::async, [profiler]() -> std::optional<SystemProfile> {
+        try {
+          return profiler();
+        } catch (...) {
+          return std::nullopt;
+        }
+      });
+    }
+    try {
+      const ShellRunner shell(services.processRunner);
+      if (!services.fs) {
+        snapshot.probes = SetupProbeBundle{};
+      } else if (prober) {
+        snapshot.probes = prober->probe(shell, *services.fs);
+      } else {
+        snapshot.probes = FoundationProber().probe(shell, *services.fs);
+      }
+    } catch (...) {
+      snapshot.probes = SetupProbeBundle{};
+    }
+    snapshot.profile = fixture ? fixtureProfile : profiling.get();
+    executor->main([alive, then, snapshot = std::move(snapshot)]() mutable {
+      if (alive.expired()) return;
+      then(std::move(snapshot));
+    });
+  });
+}
+
+void SetupFlowModel::load() {
+  gather([this](Snapshot snapshot) {
+    // A profiler that failed leaves the previous or fallback profile in place.
+    if (snapshot.profile) {
+      profile_ = std::move(snapshot.profile);
+    } else if (!profile_) {
+      profile_ = fallbackProfile_ ? fallbackProfile_ : SystemProfile{};
+    }
+    probes_ = std::move(snapshot.probes);
+    if (services_.store) {
+      for (std::string& domain : storedLines(services_.store->string(key(kCompletedDomains)))) {
+        completedDomains_.insert(std::move(domain));
+      }
+      createdProjectPaths_ = storedLines(services_.store->string(key(kCreatedProjectPaths)));
+    }
+    workflow_ = buildWorkflow();
+    notify();
+    emitDiagnosis();
+    setStep(Step::of(Step::Kind::diagnosisSummary));
+  });
+}
+
+std::optional<SetupWorkflow> SetupFlowModel::buildWorkflow() const {
+  if (!config_.spineProvider || !profile_ || !probes_) return std::nullopt;
+  std::optional<SetupWorkflow> built;
+  try {
+    built = config_.spineProvider->workflow(std::nullopt, *profile_, *probes_, experienceContext());
+  } catch (...) {
+    return std::nullopt;
+  }
+  if (!built || (completedDomains_.empty() && completedThisRun_.empty())) return built;
+  for (WorkflowStep& step : built->steps) {
+    if (!step.stage) continue;
+    const std::string& domain = step.stage->domainID();
+    const bool carriesOver = completedDomains_.count(domain) && (domain == "shell-config" || domain == "git");
+    if (!completedThisRun_.count(domain) && !carriesOver) continue;
+    const SetupDiagnosis& diagnosis = step.stage->diagnosis();
+    if (diagnosis.classification != Class::fixable && diagnosis.classification != Class::unknown) continue;
+    step.stage = std::make_shared<BasicSetupStage>(
+        domain, SetupDiagnosis{diagnosis.headline, diagnosis.detail, Class::ready, std::nullopt},
+        step.stage->actions());
+  }
+  return built;
+}
+
+void SetupFlowModel::emitDiagnosis() {
+  if (didEmitDiagnosis_) return;
+  didEmitDiagnosis_ = true;
+  std::vector<std::string> fixable;
+  std::vector<std::string> blocked;
+  if (workflow_) {
+    for (const auto& stage : workflow_->stages(DomainPlacement::primary)) {
+      const Class classification = stage->diagnosis().classification;
+      if (classification == Class::fixable) fixable.push_back(stage->domainID());
+      if (classification == Class::blocked) blocked.push_back(stage->domainID());
+    }
+  }
+  const std::string reason = !blocked.empty() ? "blocked" : (!fixable.empty() ? "fixable" : "ready");
+  JSONObject extras;
+  if (config_.spinePolicy && config_.spinePolicy->diagnosisPayloadExtras) {
+    extras = config_.spinePolicy->diagnosisPayloadExtras(profile_);
+  }
+  send(usage_events::diagnosisReached(reason, fixable, blocked, terminalIDs(profile_), extras));
+}
+
+void SetupFlowModel::refresh(const std::string& domain) {
+  gather([this, domain](Snapshot snapshot) {
+    if (snapshot.profile) profile_ = std::move(snapshot.profile);
+    probes_ = std::move(snapshot.probes);
+    workflow_ = buildWorkflow();
+    notify();
+    advance(domain);
+  });
+}
+
+// ---- Diagnosis, decline and readiness ----
+
+void SetupFlowModel::continueFromDiagnosis() {
+  if (probes_ && config_.spinePolicy && config_.spinePolicy->postDiagnosisDecline) {
+    if (const std::optional<std::string> owner = config_.spinePolicy->postDiagnosisDecline(*probes_)) {
+      send(usage_events::competingOwnerSurfaced(*owner));
+      setStep(Step::decline(*owner));
+      return;
+    }
+  }
+  runReadiness();
+}
+
+void SetupFlowModel::continueAfterDecline() {
+  if (step_.kind == Step::Kind::postDiagnosisDecline) {
+    send(usage_events::competingOwnerAction(step_.name, "continue"));
+  }
+  runReadiness();
+}
+
+void SetupFlowModel::runReadiness() {
+  std::vector<ReadinessWarning> warnings;
+  if (profile_ && isOutdatedMacOS(*profile_)) {
+    warnings.push_back(ReadinessWarning::outdatedMacOS(profile_->macosVersion.major));
+  }
+  const auto& policy = config_.spinePolicy;
+  const std::optional<NetworkReadinessConfig> networkConfig =
+      policy ? policy->networkReadiness : std::optional<NetworkReadinessConfig>{};
+  const std::optional<DiskReadinessConfig> diskConfig =
+      policy ? policy->diskReadiness : std::optional<DiskReadinessConfig>{};
+  if (services_.isFixtureMode || (warnings.empty() && !networkConfig && !diskConfig)) {
+    startPrimaryPath();
+    return;
+  }
+
+  std::weak_ptr<int> alive = alive_;
+  auto executor = executor_;
+  auto services = services_;
+  executor_->background([=, this] {
+    ReadinessOutcome outcome;
+    if (networkConfig && services.http) {
+      outcome.network = NetworkReadinessProbe(*services.http).measure(*networkConfig);
+    }
+    if (diskConfig) {
+      std::optional<std::int64_t> available;
+      if (services.fs) {
+        try {
+          available = DiskReadiness::availableBytes(*services.fs, services.fs->homeDirectory());
+        } catch (...) {
+          available.reset();
+        }
+      }
+      outcome.disk = DiskReadiness::diskResult(available, *diskConfig);
+    }
+    executor->main([this, alive, warnings, outcome]() mutable {
+      if (alive.expired()) return;
+      if (outcome.network) {
+        const NetworkReadinessResult& network = *outcome.network;
+        send(usage_events::networkCheck(std::string(toString(network.verdict)), network.endpointsReachable,
+                                        network.endpointsTotal, network.downMbps, network.estimatedInstallSeconds));
+        if (shouldWarn(network.verdict)) warnings.push_back(ReadinessWarning::networkWarning(network));
+      }
+      if (outcome.disk) {
+        const DiskReadinessResult& disk = *outcome.disk;
+        std::optional<std::int64_t> availableGB;
+        if (disk.availableBytes) availableGB = gigabytes(*disk.availableBytes);
+        send(usage_events::diskSpaceCheck(std::string(toString(disk.verdict)), gigabytes(disk.worstCaseBytes),
+                                          gigabytes(disk.headroomBytes), availableGB));
+        if (shouldWarn(disk.verdict)) warnings.push_back(ReadinessWarning::diskWarning(disk));
+      }
+      pendingReadiness_ = std::move(warnings);
+      showNextWarning();
+    });
+  });
+}
+
+void SetupFlowModel::showNextWarning() {
+  if (pendingReadiness_.empty()) {
+    startPrimaryPath();
+    return;
+  }
+  ReadinessWarning next = pendingReadiness_.front();
+  pendingReadiness_.erase(pendingReadiness_.begin());
+  setStep(Step::readiness(std::move(next)));
+}
+
+void SetupFlowModel::resolveReadinessWarning(ReadinessAction action) {
+  if (step_.kind != Step::Kind::readinessWarning) return;
+  const std::string actionText = action == ReadinessAction::continueRun ? "continue" : "stop";
+  const ReadinessWarning& warning = step_.warning;
+  switch (warning.kind) {
+    case ReadinessWarning::Kind::network:
+      send(usage_events::networkWarningAction(actionText, std::string(toString(warning.network.verdict))));
+      break;
+    case ReadinessWarning::Kind::disk:
+      send(usage_events::diskWarningAction(actionText, std::string(toString(warning.disk.verdict))));
+      break;
+    case ReadinessWarning::Kind::outdatedMacOS:
+      send(usage_events::macosAdvisoryAction(actionText, warning.major));
+      break;
+  }
+  if (action == ReadinessAction::continueRun) {
+    showNextWarning();
+    return;
+  }
+  pendingReadiness_.clear();
+  runEnded_ = true;
+  notify();
+}
+
+// ---- Stage selection ----
+
+void SetupFlowModel::afterPrimary() {
+  if (config_.spinePolicy && config_.spinePolicy->postPrimaryInterstitial) {
+    setStep(Step::of(Step::Kind::interstitial));
+  } else {
+    setStep(Step::of(Step::Kind::verifying));
+  }
+}
+
+void SetupFlowModel::startPrimaryPath() {
+  if (workflow_) {
+    if (auto domain = workflow_->nextDomain(std::nullopt, DomainPlacement::primary)) {
+      setStep(Step::stage(*domain));
+      return;
+    }
+  }
+  afterPrimary();
+}
+
+void SetupFlowModel::startOffers() {
+  if (workflow_) {
+    if (auto domain = workflow_->nextDomain(std::nullopt, DomainPlacement::offer)) {
+      setStep(Step::stage(*domain));
+      return;
+    }
+  }
+  stepAfterOffers();
+}
+
+void SetupFlowModel::stepAfterOffers() {
+  if (!workflow_ || !workflow_->stages(DomainPlacement::optional).empty()) {
+    setStep(Step::of(Step::Kind::keepGoingGate));
+  } else {
+    setStep(Step::of(Step::Kind::outcome));
+  }
+}
+
+void SetupFlowModel::startOptionalPart() {
+  if (workflow_) {
+    if (auto domain = workflow_->nextDomain(std::nullopt, DomainPlacement::optional)) {
+      setStep(Step::stage(*domain));
+      return;
+    }
+  }
+  setStep(Step::of(Step::Kind::outcome));
+}
+
+void SetupFlowModel::advance(const std::string& afterDomain) {
+  const std::optional<DomainPlacement> placement = workflow_ ? workflow_->placement(afterDomain) : std::nullopt;
+  if (!placement) {
+    afterPrimary();
+    return;
+  }
+  if (auto next = workflow_->nextDomain(afterDomain, *placement)) {
+    setStep(Step::stage(*next));
+    return;
+  }
+  switch (*placement) {
+    case DomainPlacement::primary:
+      afterPrimary();
+      return;
+    case DomainPlacement::offer:
+      stepAfterOffers();
+      return;
+    case DomainPlacement::optional:
+      setStep(Step::of(Step::Kind::outcome));
+      return;
+  }
+}
+
+const SetupStage* SetupFlowModel::stageFor(const std::string& domain) const {
+  if (!workflow_) return nullptr;
+  for (const WorkflowStep& step : workflow_->steps) {
+    if (step.stage && step.stage->domainID() == domain) return step.stage.get();
+  }
+  return nullptr;
+}
+
+void SetupFlowModel::stageShown(const std::string& domain) {
+  const SetupStage* stage = stageFor(domain);
+  if (!stage) return;
+  const Class classification = stage->diagnosis().classification;
+  const auto& policy = config_.spinePolicy;
+  if (classification == Class::blocked && emittedBlockedDomains_.insert(domain).second) {
+    if (probes_ && policy && policy->onStageBlocked) policy->onStageBlocked(domain, *probes_);
+  }
+  if (classification == Class::ready) {
+    advance(domain);
+    return;
+  }
+  if (policy) {
+    const auto offer = policy->offers.find(domain);
+    if (offer != policy->offers.end() && emittedOfferDomains_.insert(domain).second) {
+      send(usage_events::offerShown(offer->second.offerID, offer->second.offerSurface, offer->second.eligibilityReason,
+                                    "", ""));
+    }
+  }
+}
+
+void SetupFlowModel::showStage(const std::string& domain) { setStep(Step::stage(domain)); }
+
+void SetupFlowModel::offerAction(const std::string& domain, usage_events::OfferActionKind action) {
+  if (!config_.spinePolicy) return;
+  const auto offer = config_.spinePolicy->offers.find(domain);
+  if (offer == config_.spinePolicy->offers.end() || !actedOfferDomains_.insert(domain).second) return;
+  send(
+      usage_events::offerAction(offer->second.offerID, offer->second.offerSurface, action, std::nullopt, std::nullopt));
+}
+
+// ---- Installs ----
+
+void SetupFlowModel::approveInstall(PendingInstall install) {
+  pendingInstall_ = std::move(install);
+  notify();
+}
+
+void SetupFlowModel::clearPendingInstall() {
+  pendingInstall_.reset();
+  notify();
+}
+
+std::optional<PendingInstall> SetupFlowModel::pendingInstallFor(const std::string& domain,
+                                                                const std::string& actionID) const {
+  const SetupStage* stage = stageFor(domain);
+  if (!stage || !config_.spineProvider || !profile_ || !probes_) return std::nullopt;
+  const auto& actions = stage->actions();
+  const auto action =
+      std::find_if(actions.begin(), actions.end(), [&](const SetupAction& a) { return a.id == actionID; });
+  if (action == actions.end()) return std::nullopt;
+  for (const SetupRemediation& remediation : config_.spineProvider->remediations(domain, *profile_, *probes_)) {
+    if (remediation.id() == actionID) {
+      const bool continues = config_.spinePolicy && config_.spinePolicy->advanceOnPartialFailureDomains.count(domain);
+      return PendingInstall{domain, action->displayLabel, {remediation}, continues};
+    }
+  }
+  return std::nullopt;
+}
+
+void SetupFlowModel::markCompleted(const std::string& domain) {
+  completedThisRun_.insert(domain);
+  if (completedDomains_.insert(domain).second && services_.store) {
+    const std::vector<std::string> sorted(completedDomains_.begin(), completedDomains_.end());
+    services_.store->set(StoredValue{joinedLines(sorted)}, key(kCompletedDomains));
+  }
+}
+
+void SetupFlowModel::recordCreatedProjects() {
+  if (!pendingInstall_) return;
+  bool changed = false;
+  for (const SetupRemediation& remediation : pendingInstall_->remediations) {
+    if (remediation.kind != SetupRemediation::Kind::createProject) continue;
+    std::string parent = remediation.destinationPath.value_or("");
+    if (parent.empty() && services_.fs) parent = (services_.fs->homeDirectory() / "Documents").string();
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    const std::string folder = parent + "/" + std::string(folderName(remediation.projectTemplate));
+    if (std::find(createdProjectPaths_.begin(), createdProjectPaths_.end(), folder) == createdProjectPaths_.end()) {
+      createdProjectPaths_.push_back(folder);
+      changed = true;
+    }
+  }
+  if (changed && services_.store) {
+    services_.store->set(StoredValue{joinedLines(createdProjectPaths_)}, key(kCreatedProjectPaths));
+  }
+}
+
+void SetupFlowModel::installFinished(const std::string& domain, InstallOutcome outcome, const std::string& errorText) {
+  if (step_.kind != Step::Kind::stage || step_.name != domain) return;
+  switch (outcome) {
+    case InstallOutcome::success:
+      markCompleted(domain);
+      recordCreatedProjects();
+      failedStageErrors_.erase(domain);
+      notify();
+      refresh(domain);
+      return;
+    case InstallOutcome::failure:
+      if (domain == "clt" || domain == "shell-config" || domain == "homebrew") {
+        failedStageErrors_[domain] = errorText;
+        notify();
+      }
+      if (config_.spinePolicy && config_.spinePolicy->advanceOnPartialFailureDomains.count(domain)) {
+        refresh(domain);
+      }
+      return;
+    case InstallOutcome::canceled:
+      return;
+  }
+}
+
+// ---- Verification, gate and outcome ----
+
+void SetupFlowModel::continueFromInterstitial() { setStep(Step::of(Step::Kind::verifying)); }
+
+void SetupFlowModel::verify() {
+  std::weak_ptr<int> alive = alive_;
+  auto executor = executor_;
+  auto services = services_;
+  auto verifier = config_.verifier;
+  auto profile = profile_;
+  executor_->background([=, this] {
+    SetupVerificationResult result;
+    if (verifier && services.fs) {
+      try {
+        result = verifier->verify(profile, ShellRunner(services.processRunner), *services.fs);
+      } catch (...) {
+        // A verifier is not meant to throw; one that does has verified nothing.
+        result = SetupVerificationResult{};
+        result.engineOutcome = "unknown";
+      }
+    } else {
+      // Nothing can vouch for the setup without a verifier.
+      result.engineOutcome = "unknown";
+    }
+    executor->main([this, alive, result = std::move(result)]() mutable {
+      if (alive.expired()) return;
+      verifyResult_ = std::move(result);
+      notify();
+      const SetupVerificationResult& stored = *verifyResult_;
+      if (!didEmitVerify_) {
+        didEmitVerify_ = true;
+        JSONObject extras;
+        if (config_.spinePolicy && config_.spinePolicy->verifyPayloadExtras) {
+          extras = config_.spinePolicy->verifyPayloadExtras(stored, profile_);
+        }
+        if (stored.passed) {
+          send(usage_events::verifyPassed(stored, extras));
+        } else {
+          send(usage_events::verifyFailed(stored, stored.exitCode.value_or(-1), extras));
+        }
+      }
+      if (stored.passed) {
+        startOffers();
+      } else {
+        setStep(Step::of(Step::Kind::outcome));
+      }
+    });
+  });
+}
+
+void SetupFlowModel::keepGoing() { startOptionalPart(); }
+
+void SetupFlowModel::finishRun() { setStep(Step::of(Step::Kind::outcome)); }
+
+void SetupFlowModel::buildOutcomeAudit() {
+  std::weak_ptr<int> alive = alive_;
+  auto executor = executor_;
+  auto services = services_;
+  auto profile = profile_;
+  executor_->background([=, this] {
+    std::vector<OutcomeAuditSection> sections;
+    if (services.fs) {
+      try {
+        sections = runOutcomeAudit(ShellRunner(services.processRunner), *services.fs, profile);
+      } catch (...) {
+        sections.clear();
+      }
+    }
+    executor->main([this, alive, sections = std::move(sections)]() mutable {
+      if (alive.expired()) return;
+      outcomeAudit_ = std::move(sections);
+      notify();
+    });
+  });
+}
+
+bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
+  if (once_only::insert(kOutcomeReportedMarker) && config_.spinePolicy && config_.spinePolicy->onOutcomeReported) {
+    config_.spinePolicy->onOutcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
+  }
+  if (services_.store && services_.store->boolean(key(kNpsSubmitted))) {
+    runEnded_ = true;
+    notify();
+    return true;
+  }
+  if (once_only::markSatisfactionShown()) send(usage_events::npsShown());
+  setStep(Step::of(Step::Kind::satisfaction));
+  return false;
+}
+
+void SetupFlowModel::markSatisfactionResolved() {
+  once_only::insert(kSatisfactionResolvedMarker);
+  satisfactionResolved_ = true;
+  notify();
+}
+
+void SetupFlowModel::satisfactionDismissed() {
+  if (satisfactionResolved_) return;
+  if (once_only::insert(kSatisfactionResolvedMarker)) send(usage_events::npsDismissed());
+  satisfactionResolved_ = true;
+  notify();
+}
+
+}  // namespace bnch

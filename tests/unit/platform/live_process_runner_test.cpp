@@ -1,0 +1,203 @@
+#include "engine/platform/live_process_runner.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "tests/support/scripted_process_runner.h"  // printers
+
+namespace bnch {
+namespace {
+
+using ::testing::ElementsAre;
+
+ProcessRequest shell(std::string script) { return {.executable = "/bin/sh", .arguments = {"-c", std::move(script)}}; }
+
+std::vector<ProcessStreamEvent> streamAll(LiveProcessRunner& runner, const ProcessRequest& request) {
+  return runner.stream(request, std::make_shared<LiveProcessCancellation>()).collect();
+}
+
+std::string lineText(const std::optional<ProcessStreamEvent>& event) {
+  if (!event) return "<end of stream>";
+  const auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value);
+  return line ? line->text : "<not a line>";
+}
+
+// True once `pid` has ended (gone, or a zombie waiting for a parent that is not us).
+bool hasEnded(pid_t pid) {
+  if (::kill(pid, 0) != 0) return true;
+  LiveProcessRunner runner;
+  const auto result = runner.run({.executable = "/bin/ps", .arguments = {"-o", "stat=", "-p", std::to_string(pid)}});
+  return result.exitCode != 0 || result.stdOut.starts_with("Z");
+}
+
+// Waits for something that must happen soon; the bound only keeps a broken build from hanging.
+template <class Condition>
+bool eventually(Condition condition) {
+  for (int i = 0; i < 1000; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return condition();
+}
+
+TEST(LiveProcessRunner, ReadsMegabytesFromBothPipesWhicheverTheChildFillsFirst) {
+  LiveProcessRunner runner;
+  // Standard error is filled first: a reader that waited for standard output to
+  // end before reading standard error would deadlock here.
+  const auto result =
+      runner.run(shell("head -c 8388608 /dev/zero | tr '\\000' e >&2; head -c 8388608 /dev/zero | tr '\\000' o; "
+                       "head -c 5 /dev/zero | tr '\\000' E >&2"));
+  EXPECT_EQ(result.exitCode, 0);
+  ASSERT_EQ(result.stdOut.size(), 8u * 1024 * 1024);
+  ASSERT_EQ(result.stdErr.size(), 8u * 1024 * 1024 + 5);
+  EXPECT_EQ(result.stdOut.find_first_not_of('o'), std::string::npos);
+  EXPECT_EQ(result.stdErr.find_first_not_of('e'), 8u * 1024 * 1024);
+  EXPECT_EQ(result.stdErr.substr(8u * 1024 * 1024), "EEEEE");
+}
+
+TEST(LiveProcessRunner, ReportsExitStatusAndSignals) {
+  LiveProcessRunner runner;
+  EXPECT_EQ(runner.run(shell("echo out; echo err >&2; exit 7")), (ProcessResult{7, "out\n", "err\n"}));
+  EXPECT_EQ(runner.run(shell("kill -TERM $$")).exitCode, 128 + SIGTERM);
+  EXPECT_EQ(runner.run(shell("kill -KILL $$")).exitCode, 128 + SIGKILL);
+}
+
+TEST(LiveProcessRunner, ProgramThatCannotStartThrowsFromRunAndFailsOnceFromStream) {
+  LiveProcessRunner runner;
+  const ProcessRequest missing{.executable = "/nonexistent/bnch-no-such-tool", .arguments = {"--version"}};
+  const std::string notFound = std::generic_category().message(ENOENT);
+  try {
+    runner.run(missing);
+    FAIL() << "run of a missing program returned";
+  } catch (const ProcessLaunchError& error) {
+    EXPECT_EQ(error.what(), notFound);
+  }
+  EXPECT_THAT(streamAll(runner, missing), ElementsAre(ProcessStreamEvent::failedToStart(notFound)));
+
+  // A file that exists but may not be executed fails to start too, with its own reason.
+  char path[] = "/tmp/bnch-not-executable-XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  const ProcessRequest notExecutable{.executable = path};
+  EXPECT_THROW(runner.run(notExecutable), ProcessLaunchError);
+  EXPECT_THAT(streamAll(runner, notExecutable),
+              ElementsAre(ProcessStreamEvent::failedToStart(std::generic_category().message(EACCES))));
+  ::unlink(path);
+}
+
+TEST(LiveProcessRunner, EnvironmentIsInheritedWhenAbsentAndReplacedWhenGiven) {
+  LiveProcessRunner runner;
+  ::setenv("BNCH_PROCESS_TEST_VALUE", "inherited", 1);
+  EXPECT_EQ(runner.run(shell("echo \"$BNCH_PROCESS_TEST_VALUE\"")).stdOut, "inherited\n");
+  ::unsetenv("BNCH_PROCESS_TEST_VALUE");
+
+  const auto replaced = runner.run({.executable = "/usr/bin/env", .environment = Environment{{"ONLY", "this one"}}});
+  EXPECT_EQ(replaced.stdOut, "ONLY=this one\n");
+  EXPECT_EQ(runner.run({.executable = "/usr/bin/env", .environment = Environment{}}).stdOut, "");
+}
+
+TEST(LiveProcessRunner, StreamMergesBothPipesInArrivalOrderAndEndsWithTheExitCode) {
+  LiveProcessRunner runner;
+  EXPECT_THAT(streamAll(runner, shell("echo a; echo b >&2; exit 3")),
+              ElementsAre(ProcessStreamEvent::line("a"), ProcessStreamEvent::line("b"), ProcessStreamEvent::exited(3)));
+}
+
+TEST(LiveProcessRunner, StreamDeliversEveryLineBeforeExitedIncludingAnUnterminatedLastLine) {
+  LiveProcessRunner runner;
+  // The child exits right after writing: its last lines are still in the pipe when it is reaped.
+  const auto events = streamAll(
+      runner,
+      shell("i=0; while [ $i -lt 3000 ]; do echo line$i; i=$((i+1)); done; printf 'crlf\\r\\n\\nlast'; exit 4"));
+  ASSERT_EQ(events.size(), 3000u + 4);
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(events[i], ProcessStreamEvent::line("line" + std::to_string(i)));
+  EXPECT_THAT(std::vector(events.end() - 4, events.end()),
+              ElementsAre(ProcessStreamEvent::line("crlf"), ProcessStreamEvent::line(""),
+                          ProcessStreamEvent::line("last"), ProcessStreamEvent::exited(4)));
+}
+
+TEST(LiveProcessRunner, InvalidUtf8IsKeptWithReplacementCharacters) {
+  LiveProcessRunner runner;
+  const std::string script = "printf 'caf\\303\\251 \\377 ok\\n'; printf 'bad \\340\\200 end\\n' >&2";
+  const auto result = runner.run(shell(script));
+  EXPECT_EQ(result.stdOut, "caf\xC3\xA9 \xEF\xBF\xBD ok\n");
+  EXPECT_EQ(result.stdErr, "bad \xEF\xBF\xBD\xEF\xBF\xBD end\n");
+  EXPECT_THAT(streamAll(runner, shell(script)),
+              ElementsAre(ProcessStreamEvent::line("caf\xC3\xA9 \xEF\xBF\xBD ok"),
+                          ProcessStreamEvent::line("bad \xEF\xBF\xBD\xEF\xBF\xBD end"), ProcessStreamEvent::exited(0)));
+}
+
+TEST(LiveProcessRunner, CancelBeforeLaunchEndsTheChildAsSoonAsItStarts) {
+  LiveProcessRunner runner;
+  auto cancellation = std::make_shared<LiveProcessCancellation>();
+  cancellation->cancel();
+  auto events = runner.stream({.executable = "/bin/sleep", .arguments = {"60"}}, cancellation).collect();
+  EXPECT_THAT(events, ElementsAre(ProcessStreamEvent::exited(128 + SIGTERM)));
+}
+
+TEST(LiveProcessRunner, CancellingAStreamEndsTheWholeProcessGroup) {
+  LiveProcessRunner runner;
+  auto cancellation = std::make_shared<LiveProcessCancellation>();
+  auto stream = runner.stream(shell("sleep 100 & echo $!; wait"), cancellation);
+  const std::string grandchild = lineText(stream.next());
+  ASSERT_FALSE(grandchild.empty());
+  const pid_t pid = std::stoi(grandchild);
+
+  cancellation->cancel();
+  EXPECT_THAT(stream.collect(), ElementsAre(ProcessStreamEvent::exited(128 + SIGTERM)));
+  EXPECT_TRUE(eventually([&] { return hasEnded(pid); })) << "the background sleep survived the cancel";
+}
+
+TEST(LiveProcessRunner, DroppingTheStreamTerminatesTheChild) {
+  LiveProcessRunner runner;
+  auto cancellation = std::make_shared<LiveProcessCancellation>();
+  pid_t pid = 0;
+  {
+    auto stream = runner.stream(shell("echo $$; exec sleep 100"), cancellation);
+    pid = std::stoi(lineText(stream.next()));
+  }
+  EXPECT_TRUE(cancellation->isCanceled());
+  EXPECT_TRUE(eventually([&] { return hasEnded(pid); }));
+}
+
+TEST(LiveProcessRunner, DescendantThatIgnoresTerminateAndHoldsThePipeDoesNotHoldUpTheStream) {
+  LiveProcessRunner runner;
+  auto cancellation = std::make_shared<LiveProcessCancellation>();
+  // The subshell ignores SIGTERM, and so does the sleep it becomes; it keeps the pipe open.
+  auto stream = runner.stream(shell("(trap '' TERM; exec sleep 100) & echo $!; wait"), cancellation);
+  const pid_t pid = std::stoi(lineText(stream.next()));
+  cancellation->cancel();
+  EXPECT_THAT(stream.collect(), ElementsAre(ProcessStreamEvent::exited(128 + SIGTERM)));
+  ::kill(pid, SIGKILL);
+
+  // Same for run(): a background job left holding standard output.
+  const auto result = runner.run(shell("sleep 100 & echo $!"));
+  EXPECT_EQ(result.exitCode, 0);
+  ::kill(std::stoi(result.stdOut), SIGKILL);
+}
+
+TEST(LiveProcessRunner, ConcurrentRunsEachGetTheirOwnOutput) {
+  LiveProcessRunner runner;
+  std::vector<std::thread> threads;
+  std::vector<ProcessResult> results(8);
+  for (int i = 0; i < 8; ++i) {
+    threads.emplace_back(
+        [&, i] { results[i] = runner.run(shell("echo " + std::to_string(i) + "; exit " + std::to_string(i))); });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(results[i], (ProcessResult{i, std::to_string(i) + "\n", ""}));
+}
+
+}  // namespace
+}  // namespace bnch

@@ -1,0 +1,213 @@
+#include "engine/remediation/mcp_config_writer.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/remediation/mcp_server.h"
+#include "tests/support/rooted_file_system.h"
+#include "tests/support/temp_dir.h"
+
+namespace bnch {
+namespace {
+
+using testing::RootedFileSystem;
+using testing::TempDir;
+
+const std::string kFirecrawl = "https://mcp.firecrawl.dev/v2/mcp";
+
+const MCPServer& offeredServer(const std::string& slug) {
+  for (const auto& server : MCPServer::offered()) {
+    if (server.slug == slug) return server;
+  }
+  throw std::runtime_error("no server " + slug);
+}
+
+class MCPConfigWriterTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  RootedFileSystem fs{dir.path()};
+  MCPConfigWriter writer{fs};
+};
+
+TEST(MCPServerEndpoint, FirecrawlUsesItsKeyTemplateOnlyWithAKey) {
+  const MCPServer& firecrawl = offeredServer("firecrawl");
+  EXPECT_EQ(firecrawl.endpoint(std::nullopt), kFirecrawl);
+  EXPECT_EQ(firecrawl.endpoint(""), kFirecrawl);
+  EXPECT_EQ(firecrawl.endpoint("fc-123"), "https://mcp.firecrawl.dev/fc-123/v2/mcp");
+  EXPECT_EQ(offeredServer("notion").endpoint("ignored"), "https://mcp.notion.com/mcp");
+}
+
+TEST_F(MCPConfigWriterTest, NothingHappensForAnAgentThatIsNotThere) {
+  EXPECT_EQ(writer.addToClaude("firecrawl", kFirecrawl), MCPConfigWriter::Outcome{});
+  EXPECT_EQ(writer.addToCodex("firecrawl", kFirecrawl), MCPConfigWriter::Outcome{});
+  EXPECT_FALSE(fs.fileExists("/Users/alice/.claude.json"));
+  EXPECT_FALSE(fs.fileExists("/Users/alice/.codex"));
+}
+
+TEST_F(MCPConfigWriterTest, ClaudeGetsANewPrivateConfigWhenItHasNone) {
+  fs.makeExecutable("/opt/homebrew/bin/claude");
+
+  const auto outcome = writer.addToClaude("firecrawl", kFirecrawl);
+
+  EXPECT_EQ(outcome, (MCPConfigWriter::Outcome{{"Added firecrawl to your Claude Code config."}, true, false}));
+  EXPECT_EQ(fs.contents("/Users/alice/.claude.json"),
+            "{\n"
+            "  \"mcpServers\": {\n"
+            "    \"firecrawl\": {\n"
+            "      \"type\": \"http\",\n"
+            "      \"url\": \"https://mcp.firecrawl.dev/v2/mcp\"\n"
+            "    }\n"
+            "  }\n"
+            "}");
+  EXPECT_EQ(fs.snapshot().at("/Users/alice/.claude.json").mode & 0777, 0600u);
+  EXPECT_FALSE(fs.fileExists("/Users/alice/.claude.json.bak"));
+}
+
+TEST_F(MCPConfigWriterTest, ClaudeKeepsEveryOtherValueExactlyAndBacksUpTheOldFile) {
+  fs.makeDirectory("/Users/alice/.claude");
+  const std::string original =
+      R"({"userID":"b7e1","numStartups":12,"tipsHistory":{"x":3},"costUSD":0.1234567890123456789,)"
+      R"("bigCounter":123456789012345678901234567890,"ratio":1.50,"tiny":1e-400,"name":"Zoë / ✓",)"
+      R"("mcpServers":{"notion":{"type":"http","url":"https://mcp.notion.com/mcp"}}})";
+  fs.writeFile("/Users/alice/.claude.json", original, 0644);
+  fs.writeFile("/Users/alice/.claude.json.bak", "older backup");
+
+  const auto outcome = writer.addToClaude("firecrawl", kFirecrawl);
+
+  EXPECT_FALSE(outcome.failed);
+  EXPECT_EQ(fs.contents("/Users/alice/.claude.json.bak"), original);
+  EXPECT_EQ(fs.snapshot().at("/Users/alice/.claude.json.bak").mode & 0777, 0600u);
+  EXPECT_EQ(fs.snapshot().at("/Users/alice/.claude.json").mode & 0777, 0600u);
+  EXPECT_EQ(fs.contents("/Users/alice/.claude.json"),
+            "{\n"
+            "  \"bigCounter\": 123456789012345678901234567890,\n"
+            "  \"costUSD\": 0.1234567890123456789,\n"
+            "  \"mcpServers\": {\n"
+            "    \"firecrawl\": {\n"
+            "      \"type\": \"http\",\n"
+            "      \"url\": \"https://mcp.firecrawl.dev/v2/mcp\"\n"
+            "    },\n"
+            "    \"notion\": {\n"
+            "      \"type\": \"http\",\n"
+            "      \"url\": \"https://mcp.notion.com/mcp\"\n"
+            "    }\n"
+            "  },\n"
+            "  \"name\": \"Zoë / ✓\",\n"
+            "  \"numStartups\": 12,\n"
+            "  \"ratio\": 1.50,\n"
+            "  \"tiny\": 1e-400,\n"
+            "  \"tipsHistory\": {\n"
+            "    \"x\": 3\n"
+            "  },\n"
+            "  \"userID\": \"b7e1\"\n"
+            "}");
+}
+
+TEST_F(MCPConfigWriterTest, AServerAlreadyInClaudesConfigIsLeftAsIs) {
+  fs.makeDirectory("/Users/alice/.claude");
+  const std::string original = R"({"mcpServers":{"firecrawl":{"type":"http","url":"https://example.com/mine"}}})";
+  fs.writeFile("/Users/alice/.claude.json", original);
+
+  const auto outcome = writer.addToClaude("firecrawl", kFirecrawl);
+
+  EXPECT_EQ(outcome, (MCPConfigWriter::Outcome{
+                         {"firecrawl is already in your Claude Code config \u2014 left as is."}, true, false}));
+  EXPECT_EQ(fs.contents("/Users/alice/.claude.json"), original);
+  EXPECT_FALSE(fs.fileExists("/Users/alice/.claude.json.bak"));
+}
+
+TEST_F(MCPConfigWriterTest, AClaudeConfigThatIsNotAJsonObjectGetsTheManualCommandAndIsNotTouched) {
+  fs.makeDirectory("/Users/alice/.claude");
+  const std::string manual =
+      "Couldn\u2019t read ~/.claude.json, so notion wasn\u2019t added automatically. You can add it with:  claude mcp "
+      "add --transport http notion https://mcp.notion.com/mcp -s user";
+  for (const std::string bad : {
+           "[1, 2, 3]",
+           "",
+           "not json at all",
+           "{\n  // my servers\n  \"mcpServers\": {}\n}",
+           R"({"mcpServers": ["a list"]})",
+           "{\"name\": \"caf\xE9\"}",
+       }) {
+    fs.writeFile("/Users/alice/.claude.json", bad);
+    const auto outcome = writer.addToClaude("notion", "https://mcp.notion.com/mcp");
+    EXPECT_EQ(outcome, (MCPConfigWriter::Outcome{{manual}, true, true})) << bad;
+    EXPECT_EQ(fs.contents("/Users/alice/.claude.json"), bad);
+    EXPECT_FALSE(fs.fileExists("/Users/alice/.claude.json.bak"));
+  }
+
+  fs.removeItem("/Users/alice/.claude.json");
+  fs.makeDirectory("/Users/alice/.claude.json");
+  EXPECT_EQ(writer.addToClaude("notion", "https://mcp.notion.com/mcp"),
+            (MCPConfigWriter::Outcome{{manual}, true, true}));
+}
+
+TEST_F(MCPConfigWriterTest, CodexGetsATableAppendedAfterABlankLine) {
+  fs.makeDirectory("/Users/alice/.codex");
+  fs.writeFile("/Users/alice/.codex/config.toml", "model = \"o4\"", 0644);  // no final line feed
+
+  const auto outcome = writer.addToCodex("firecrawl", "https://mcp.firecrawl.dev/fc-\"x\\y/v2/mcp");
+
+  EXPECT_EQ(outcome, (MCPConfigWriter::Outcome{{"Added firecrawl to your Codex config."}, true, false}));
+  EXPECT_EQ(fs.contents("/Users/alice/.codex/config.toml"),
+            "model = \"o4\"\n\n[mcp_servers.firecrawl]\nurl = \"https://mcp.firecrawl.dev/fc-\\\"x\\\\y/v2/mcp\"\n");
+  EXPECT_EQ(fs.contents("/Users/alice/.codex/config.toml.bak"), "model = \"o4\"");
+  EXPECT_EQ(fs.snapshot().at("/Users/alice/.codex/config.toml").mode & 0777, 0600u);
+  EXPECT_EQ(fs.snapshot().at("/Users/alice/.codex/config.toml.bak").mode & 0777, 0600u);
+
+  // A second server follows after one line feed; the backup now holds the first version.
+  writer.addToCodex("slack", "https://mcp.slack.com/mcp");
+  EXPECT_EQ(fs.contents("/Users/alice/.codex/config.toml.bak"),
+            "model = \"o4\"\n\n[mcp_servers.firecrawl]\nurl = \"https://mcp.firecrawl.dev/fc-\\\"x\\\\y/v2/mcp\"\n");
+  EXPECT_TRUE(fs.contents("/Users/alice/.codex/config.toml")
+                  .ends_with("/v2/mcp\"\n\n[mcp_servers.slack]\nurl = \"https://mcp.slack.com/mcp\"\n"));
+}
+
+TEST_F(MCPConfigWriterTest, CodexInstalledWithoutItsFolderGetsTheFolderAndANewFile) {
+  fs.makeExecutable("/usr/local/bin/codex");
+  EXPECT_FALSE(writer.addToCodex("notion", "https://mcp.notion.com/mcp").failed);
+  EXPECT_EQ(fs.contents("/Users/alice/.codex/config.toml"),
+            "[mcp_servers.notion]\nurl = \"https://mcp.notion.com/mcp\"\n");
+  EXPECT_FALSE(fs.fileExists("/Users/alice/.codex/config.toml.bak"));
+}
+
+TEST_F(MCPConfigWriterTest, ACodexTableInAnySpellingIsRecognised) {
+  for (const std::string declared : {
+           "[mcp_servers.firecrawl]",
+           "[mcp_servers.\"firecrawl\"]",
+           "  [ mcp_servers . 'firecrawl' ]  # added by hand",
+           "[\"mcp_servers\".firecrawl]",
+       }) {
+    EXPECT_TRUE(MCPConfigWriter::declaresCodexServer("model = \"o4\"\n" + declared + "\nurl = \"x\"\n", "firecrawl"))
+        << declared;
+  }
+  for (const std::string other : {
+           "[mcp_servers.firecrawl-old]",
+           "[mcp_servers.firecrawl.env]",
+           "[[mcp_servers.firecrawl]]",
+           "# [mcp_servers.firecrawl]",
+           "[mcp_servers]\nfirecrawl_url = \"x\"",
+           "[\"mcp_servers.firecrawl\"]",
+       }) {
+    EXPECT_FALSE(MCPConfigWriter::declaresCodexServer(other, "firecrawl")) << other;
+  }
+
+  fs.makeDirectory("/Users/alice/.codex");
+  const std::string quoted = "[mcp_servers.\"firecrawl\"]\nurl = \"https://mcp.firecrawl.dev/v2/mcp\"\n";
+  fs.writeFile("/Users/alice/.codex/config.toml", quoted);
+  EXPECT_EQ(writer.addToCodex("firecrawl", kFirecrawl),
+            (MCPConfigWriter::Outcome{{"firecrawl is already in your Codex config \u2014 left as is."}, true, false}));
+  EXPECT_EQ(fs.contents("/Users/alice/.codex/config.toml"), quoted);
+}
+
+TEST_F(MCPConfigWriterTest, ACodexConfigThatCannotBeReadIsNotReplaced) {
+  fs.makeDirectory("/Users/alice/.codex/config.toml");
+  const auto outcome = writer.addToCodex("firecrawl", kFirecrawl);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(outcome.lines,
+            std::vector<std::string>{"Couldn't write your Codex config: The file \u201Cconfig.toml\u201D "
+                                     "couldn\u2019t be opened because it is a folder."});
+  EXPECT_TRUE(fs.directoryExists("/Users/alice/.codex/config.toml"));
+}
+
+}  // namespace
+}  // namespace bnch
