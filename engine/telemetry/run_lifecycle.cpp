@@ -4,10 +4,12 @@
 
 namespace bnch {
 
-RunLifecycle::RunLifecycle(std::shared_ptr<KeyValueStoring> store, UsageEventTracking& tracker, Clock now)
+RunLifecycle::RunLifecycle(std::shared_ptr<KeyValueStoring> store, UsageEventTracking& tracker, Clock now,
+                           std::function<void()> afterQuitEvent)
     : store_(std::move(store)),
       tracker_(tracker),
       now_(now ? std::move(now) : Clock([] { return std::chrono::steady_clock::now(); })),
+      afterQuitEvent_(std::move(afterQuitEvent)),
       launchDate_(now_()),
       currentScreen_([] { return std::string("welcome"); }),
       lastAppearance_(launchDate_) {}
@@ -71,6 +73,7 @@ void RunLifecycle::willTerminate() {
   }
   store_->set(std::nullopt, runInProgressKey);
   track(tracker_, usage_events::appQuit(currentScreenName(), wholeSecondsSince(launchDate_)));
+  if (afterQuitEvent_) afterQuitEvent_();
 }
 
 void RunLifecycle::windowWillClose(bool isSheet, bool hasParent, bool canBecomeMain) {

@@ -54,8 +54,11 @@ class RunLifecycle {
   static constexpr const char* quitAlertButton = "OK";
 
   // `tracker` must outlive the lifecycle. `now` defaults to the steady clock;
-  // the launch time is taken at construction.
-  RunLifecycle(std::shared_ptr<KeyValueStoring> store, UsageEventTracking& tracker, Clock now = {});
+  // the launch time is taken at construction. `afterQuitEvent`, when set, runs
+  // on the quitting thread right after "app_quit" was handed to the tracker
+  // (the process's lifecycle waits there until the event is on disk).
+  RunLifecycle(std::shared_ptr<KeyValueStoring> store, UsageEventTracking& tracker, Clock now = {},
+               std::function<void()> afterQuitEvent = {});
 
   // The process's lifecycle over the live store and the shared telemetry service.
   static RunLifecycle& shared();
@@ -94,6 +97,7 @@ class RunLifecycle {
   std::shared_ptr<KeyValueStoring> store_;
   UsageEventTracking& tracker_;
   Clock now_;
+  std::function<void()> afterQuitEvent_;
   std::chrono::steady_clock::time_point launchDate_;
 
   mutable std::mutex mutex_;

@@ -9,7 +9,11 @@ namespace bnch {
 
 RunLifecycle& RunLifecycle::shared() {
   // Never destroyed, like the telemetry service it reports to.
-  static RunLifecycle* const lifecycle = new RunLifecycle(AppServices::live().store, TelemetryService::shared());
+  // On quit it waits (briefly) until "app_quit" is in the pending file, so the
+  // event survives the process ending right after.
+  static RunLifecycle* const lifecycle =
+      new RunLifecycle(AppServices::live().store, TelemetryService::shared(), {},
+                       [] { TelemetryService::shared().waitUntilWritten(std::chrono::seconds(2)); });
   return *lifecycle;
 }
 

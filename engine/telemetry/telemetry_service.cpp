@@ -31,6 +31,7 @@ struct TelemetryService::Core {
   std::mutex inboxMutex;
   std::condition_variable inboxReady;
   std::vector<Event> inbox;
+  bool inboxClosed = false;  // set by shutdown; later events are refused
 
   // The queue, the flags and the pending file. Never held with inboxMutex.
   mutable std::mutex stateMutex;
@@ -69,10 +70,10 @@ struct TelemetryService::Core {
       std::vector<Event> batch;
       {
         std::unique_lock lock(inboxMutex);
-        inboxReady.wait(lock, [&] { return !inbox.empty() || stopping.load(); });
+        inboxReady.wait(lock, [&] { return !inbox.empty() || inboxClosed; });
         batch.swap(inbox);
       }
-      if (batch.empty()) break;  // stopping, and everything tracked has been queued
+      if (batch.empty()) break;  // closed, and everything tracked has been queued
       std::lock_guard lock(stateMutex);
       for (auto& event : batch) pending.push_back({nextSequence++, std::move(event)});
       ++changes;
@@ -252,7 +253,7 @@ TelemetryService::TelemetryService(Configuration configuration) : core_(std::mak
 TelemetryService::~TelemetryService() { shutdown(); }
 
 void TelemetryService::track(const std::string& eventName, JSONObject data) {
-  if (core_->config.disabled || core_->stopping.load()) return;
+  if (core_->config.disabled) return;
   Event event{
       .sessionID = core_->sessionID,
       .clientTimestamp = iso8601Timestamp(core_->config.now()),
@@ -263,6 +264,7 @@ void TelemetryService::track(const std::string& eventName, JSONObject data) {
   bool wasEmpty;
   {
     std::lock_guard lock(core_->inboxMutex);
+    if (core_->inboxClosed) return;
     wasEmpty = core_->inbox.empty();
     core_->inbox.push_back(std::move(event));
     ++core_->tracked;
@@ -282,6 +284,12 @@ bool TelemetryService::waitUntilIdle(std::chrono::milliseconds timeout) {
   return core_->stateChanged.wait_for(lock, timeout, [&] { return core_->isIdleLocked() || core_->shutDown; });
 }
 
+bool TelemetryService::waitUntilWritten(std::chrono::milliseconds timeout) {
+  std::uint64_t target = core_->tracked.load();
+  std::unique_lock lock(core_->stateMutex);
+  return core_->stateChanged.wait_for(lock, timeout, [&] { return core_->processed >= target; });
+}
+
 void TelemetryService::shutdown(std::chrono::milliseconds grace) {
   auto& core = *core_;
   {
@@ -294,6 +302,7 @@ void TelemetryService::shutdown(std::chrono::milliseconds grace) {
   }
   {
     std::lock_guard lock(core.inboxMutex);
+    core.inboxClosed = true;
     core.inboxReady.notify_all();
   }
   if (core.queueThread.joinable()) core.queueThread.join();

@@ -70,6 +70,13 @@ class TelemetryService final : public UsageEventTracking {
   // time-out). True when idle was reached. For tests and benchmarks.
   bool waitUntilIdle(std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
+  // Blocks until every event tracked before the call is in the queue and the
+  // pending file has been written (or the write failed and was logged), or
+  // until the time-out; does not wait for delivery. True when written. Call it
+  // before the process exits so that the last events (such as "app_quit") are
+  // on disk for the next launch.
+  bool waitUntilWritten(std::chrono::milliseconds timeout);
+
   // Stops the service: events already tracked are queued and written, a back-off
   // wait is cut short, no new delivery starts, and later `track` calls are
   // ignored. Waits at most `grace` for a request in flight; if it has not ended

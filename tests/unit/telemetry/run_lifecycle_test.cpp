@@ -72,6 +72,16 @@ TEST_F(LifecycleFixture, CleanQuitRemovesTheMarkerAndSendsQuitOnce) {
   EXPECT_EQ(quits[0].data, (JSONObject{{"last_screen", "outcome"}, {"uptime_s", 125}}));
 }
 
+TEST(RunLifecycleQuit, TheQuitHookRunsAfterTheQuitEventWasHandedOver) {
+  auto store = std::make_shared<MemoryKeyValueStore>();
+  RecordingUsageEventTracker tracker;
+  std::vector<std::string> seenByHook;
+  RunLifecycle lifecycle(store, tracker, {}, [&] { seenByHook = tracker.names(); });
+  lifecycle.appeared(thisRun, std::nullopt, true, {});
+  lifecycle.willTerminate();
+  EXPECT_EQ(seenByHook, (std::vector<std::string>{"app_launched", "app_quit"}));
+}
+
 TEST_F(LifecycleFixture, FixtureModeLaunchesButNeverTouchesTheMarker) {
   store->set(StoredValue(std::string("11111111-2222-4333-8444-555555555555")), RunLifecycle::runInProgressKey);
   appear(/*markRun=*/false);

@@ -172,7 +172,8 @@ TEST_F(ServiceFixture, ATrackedEventReachesTheFileWhileADeliveryIsStillWaiting) 
   TelemetryService service(configuration());
   service.track("remediation_applied", {});
   service.track("app_quit", {});
-  EXPECT_TRUE(eventually([&] { return fileNames() == std::vector<std::string>{"remediation_applied", "app_quit"}; }));
+  ASSERT_TRUE(service.waitUntilWritten(std::chrono::seconds(10)));
+  EXPECT_EQ(fileNames(), (std::vector<std::string>{"remediation_applied", "app_quit"}));
   release->set_value();
   ASSERT_TRUE(service.waitUntilIdle());
   EXPECT_EQ(sentNames(), (std::vector<std::string>{"remediation_applied", "app_quit"}));
