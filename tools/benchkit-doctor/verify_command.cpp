@@ -34,6 +34,9 @@ void printHuman(const SetupVerificationResult& result) {
   std::printf("\n");
   for (const std::string& item : result.verifiedItems) std::printf("  \u2713 %s\n", item.c_str());
   for (const std::string& check : result.failedChecks) std::printf("  \u2717 %s\n", check.c_str());
+  if (auto undetermined = result.details.find("undetermined_checks"); undetermined != result.details.end()) {
+    std::printf("  ? %s (could not be checked: network)\n", undetermined->second.c_str());
+  }
   if (!result.details.empty()) {
     std::printf("Details:\n");
     for (const auto& [key, value] : result.details) std::printf("  %s: %s\n", key.c_str(), value.c_str());

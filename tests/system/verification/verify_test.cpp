@@ -29,6 +29,16 @@ TEST_F(Verify, AReadyMacPassesAllFourChecks) {
   EXPECT_EQ(result["details"], (nlohmann::json{{"python_version", "3.13.1"}, {"probe_removed", "true"}}));
 }
 
+TEST_F(Verify, GreetingsFromLoginFilesNeverReachTheResult) {
+  const nlohmann::json result = doctorJson("noisy-zprofile", {"verify"});
+  EXPECT_EQ(result["passed"], true) << result.dump(2);
+  EXPECT_EQ(result["verifiedItems"].size(), 4u);
+  const std::string raw = result["rawOutput"];
+  EXPECT_EQ(raw.find("Welcome back"), std::string::npos) << raw;
+  EXPECT_EQ(raw.find("fortune:"), std::string::npos) << raw;
+  EXPECT_EQ(raw.rfind("uv 0.5.11", 0), 0u) << raw;
+}
+
 TEST_F(Verify, AProbeLeftByAnEarlierRunDoesNotBreakProjectCreation) {
   const std::string probe = "$HOME/Library/Caches/BenchkitPython/verify-probe";
   const MacRun run = runInMac("ready-mac", {"/bin/bash", "-c",
