@@ -5,28 +5,12 @@
 #include <thread>
 #include <utility>
 
+#include "engine/platform/text.h"
+
 namespace bnch {
 namespace {
 
 constexpr const char* kLoginShell = "/bin/zsh";
-
-// Length of the line break starting at `i`, or 0 when there is none.
-std::size_t lineBreakAt(std::string_view text, std::size_t i) {
-  switch (text[i]) {
-    case '\n':
-    case '\v':
-    case '\f':
-      return 1;
-    case '\r':
-      return i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
-    default:
-      break;
-  }
-  const auto rest = text.substr(i);
-  if (rest.starts_with("\xC2\x85")) return 2;                                          // U+0085
-  if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9")) return 3;  // U+2028, U+2029
-  return 0;
-}
 
 }  // namespace
 
@@ -34,7 +18,7 @@ std::string ShellRunner::textAfterMarker(std::string_view output) {
   const std::size_t marker = output.find(outputMarker);
   if (marker == std::string_view::npos) return std::string(output);
   for (std::size_t i = marker + outputMarker.size(); i < output.size(); ++i) {
-    if (const std::size_t length = lineBreakAt(output, i)) return std::string(output.substr(i + length));
+    if (const std::size_t length = lineBreakLength(output, i)) return std::string(output.substr(i + length));
   }
   return {};
 }

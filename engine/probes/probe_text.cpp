@@ -1,5 +1,7 @@
 #include "engine/probes/probe_text.h"
 
+#include "engine/platform/text.h"
+
 namespace bnch {
 namespace {
 
@@ -14,7 +16,7 @@ std::string trim(std::string_view text, std::string_view characters) {
 
 std::string ProbeText::trimSpacesAndTabs(std::string_view text) { return trim(text, " \t"); }
 
-std::string ProbeText::trimWhitespace(std::string_view text) { return trim(text, " \t\n\r\v\f"); }
+std::string ProbeText::trimWhitespace(std::string_view text) { return trimmedText(text); }
 
 std::vector<std::string> ProbeText::nonEmptyLines(std::string_view text) {
   std::vector<std::string> lines;

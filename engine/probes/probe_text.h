@@ -10,7 +10,7 @@ namespace bnch {
 struct ProbeText {
   // Trims spaces and tabs only.
   static std::string trimSpacesAndTabs(std::string_view text);
-  // Trims white space and line breaks (space, tab, \n, \r, \v, \f).
+  // Trims white space and line breaks (see trimmedText).
   static std::string trimWhitespace(std::string_view text);
   // Splits at "\n" and drops empty pieces.
   static std::vector<std::string> nonEmptyLines(std::string_view text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/platform/text.h"
 #include "engine/telemetry/utf8_text.h"
 
 namespace bnch::usage_events {
@@ -270,7 +271,7 @@ UsageEvent outcomeReported(const std::optional<std::string>& engineOutcome, bool
 UsageEvent npsShown() { return event(names::npsShown); }
 
 UsageEvent npsSubmitted(std::int64_t score, const std::string& comment) {
-  std::string reason = utf8::trimmed(comment);
+  std::string reason = trimmedText(comment);
   return event(
       names::npsSubmitted,
       {

@@ -40,12 +40,4 @@ std::string suffix(std::string_view text, std::size_t characters) {
   return std::string(text.substr(index));
 }
 
-std::string trimmed(std::string_view text) {
-  constexpr std::string_view blanks = " \t\r\n\v\f";
-  auto first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  auto last = text.find_last_not_of(blanks);
-  return std::string(text.substr(first, last - first + 1));
-}
-
 }  // namespace bnch::utf8

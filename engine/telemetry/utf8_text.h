@@ -12,7 +12,4 @@ std::size_t characterCount(std::string_view text);
 std::string prefix(std::string_view text, std::size_t characters);  // the first N characters
 std::string suffix(std::string_view text, std::size_t characters);  // the last N characters
 
-// Leading and trailing spaces, tabs and line breaks removed.
-std::string trimmed(std::string_view text);
-
 }  // namespace bnch::utf8

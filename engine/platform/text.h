@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bnch {
+
+// Text rules shared by everything that reads program output.
+
+// Length of the line break that starts at `i` (LF, CR, CRLF, VT, FF, U+0085,
+// U+2028, U+2029), or 0 when there is none.
+std::size_t lineBreakLength(std::string_view text, std::size_t i);
+
+// Without white space and line breaks at either end (space, tab and the line
+// breaks above).
+std::string trimmedText(std::string_view text);
+
+// The lines of the text, split at any line break, empty lines dropped.
+std::vector<std::string> nonEmptyLines(std::string_view text);
+
+}  // namespace bnch
