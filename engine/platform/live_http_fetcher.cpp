@@ -260,7 +260,9 @@ URLError makeURLError(int curlCode, long osError) {
   }
 }
 
-LiveHTTPFetcher::LiveHTTPFetcher() { ensureCurlInitialised(); }
+LiveHTTPFetcher::LiveHTTPFetcher(std::filesystem::path downloadFolder) : downloadFolder_(std::move(downloadFolder)) {
+  ensureCurlInitialised();
+}
 
 HTTPDataResult LiveHTTPFetcher::data(const HTTPRequest& request) {
   Transfer transfer(request);
@@ -275,8 +277,12 @@ HTTPDataResult LiveHTTPFetcher::data(const HTTPRequest& request) {
 
 HTTPDownloadResult LiveHTTPFetcher::download(const HTTPRequest& request, const DownloadProgress& progress) {
   Transfer transfer(request);
-  const char* folder = std::getenv("TMPDIR");
-  std::string pattern = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/bnch-download-XXXXXX";
+  std::filesystem::path folder = downloadFolder_;
+  if (folder.empty()) {
+    const char* temporary = std::getenv("TMPDIR");
+    folder = temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp";
+  }
+  std::string pattern = (folder / "bnch-download-XXXXXX").string();
   DownloadState state;
   state.fd = ::mkstemp(pattern.data());
   if (state.fd < 0)

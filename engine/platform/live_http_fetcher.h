@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 #include "engine/platform/http_fetching.h"
 
 namespace bnch {
@@ -22,15 +24,19 @@ URLError makeURLError(int curlCode, long osError);
 // seconds since opening (at least 0.0001).
 class LiveHTTPFetcher final : public HTTPFetching {
  public:
-  LiveHTTPFetcher();
+  // `downloadFolder`: where downloads are written; empty: $TMPDIR, or /tmp.
+  explicit LiveHTTPFetcher(std::filesystem::path downloadFolder = {});
 
   HTTPDataResult data(const HTTPRequest& request) override;
-  // The body goes to a private (0600) file in $TMPDIR (or /tmp), removed when the
-  // download fails. `progress` (may be empty) runs on the calling thread whenever
+  // The body goes to a private (0600) file in the download folder, removed when
+  // the download fails. `progress` (may be empty) runs on the calling thread whenever
   // the received count changes; an exception from it cancels the download and is
   // rethrown.
   HTTPDownloadResult download(const HTTPRequest& request, const DownloadProgress& progress) override;
   ThroughputSample sample(const HTTPRequest& request, std::int64_t maxBytes, double timeoutSeconds) override;
+
+ private:
+  std::filesystem::path downloadFolder_;
 };
 
 }  // namespace bnch

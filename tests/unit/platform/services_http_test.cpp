@@ -1,11 +1,15 @@
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/platform/live_http_fetcher.h"
 #include "tests/support/local_http_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace bnch {
 namespace {
@@ -13,6 +17,7 @@ namespace {
 using testing::LocalHTTPServer;
 using testing::RecordedRequest;
 using testing::ScriptedResponse;
+using testing::TempDir;
 using Behaviour = ScriptedResponse::Behaviour;
 
 HTTPRequest get(const std::string& url, double timeout = 10) {
@@ -143,12 +148,21 @@ TEST(LiveHTTPFetcherTest, DownloadWritesAPrivateFileAndReportsProgress) {
     response.interval = std::chrono::milliseconds(30);
     return response;
   });
-  LiveHTTPFetcher http;
+  // A folder of its own, so that what other programs do in the shared temporary
+  // folder cannot change what this test sees there.
+  const TempDir downloads("bnch-downloads");
+  LiveHTTPFetcher http(downloads.path());
+  const auto filesInFolder = [&] {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(downloads.path())) files.push_back(entry.path());
+    return files;
+  };
   std::vector<std::pair<std::int64_t, std::int64_t>> reports;
 
   HTTPDownloadResult result = http.download(
       get(server.url("/file.tar.gz")), [&](std::int64_t got, std::int64_t all) { reports.emplace_back(got, all); });
 
+  EXPECT_EQ(filesInFolder(), std::vector<std::filesystem::path>{result.file});
   std::ifstream file(result.file, std::ios::binary);
   std::stringstream contents;
   contents << file.rdbuf();
@@ -161,14 +175,13 @@ TEST(LiveHTTPFetcherTest, DownloadWritesAPrivateFileAndReportsProgress) {
   EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
 
   // A failed download leaves no file behind; an exception from the callback cancels.
-  auto before = std::distance(std::filesystem::directory_iterator(result.file.parent_path()), {});
   EXPECT_EQ(codeOfFailure([&] { http.download(get(server.url("/broken")), {}); }), URLErrorCode::networkConnectionLost);
   EXPECT_THROW(http.download(get(server.url("/file")),
                              [](std::int64_t got, std::int64_t) {
                                if (got > 0) throw std::runtime_error("stop");
                              }),
                std::runtime_error);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(result.file.parent_path()), {}), before);
+  EXPECT_TRUE(filesInFolder().empty());
 }
 
 TEST(LiveHTTPFetcherTest, ConcurrentRequestsFromManyThreads) {
