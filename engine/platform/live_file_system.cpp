@@ -157,6 +157,16 @@ int renameNoReplace(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
+int createPrivateTemporaryFile(std::string& pattern) {
+#if defined(__linux__) || defined(__APPLE__)
+  return ::mkostemp(pattern.data(), O_CLOEXEC);
+#else
+  const int fd = ::mkstemp(pattern.data());
+  if (fd >= 0) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return fd;
+#endif
+}
+
 FileSystemError makeFileSystemError(int error, FileOperation operation, const fs::path& item) {
   const std::string name = quoted(itemName(item));
   const std::string folder = quoted(folderName(item));
@@ -511,7 +521,7 @@ void LiveFileSystem::writeData(const std::string& bytes, const fs::path& path) {
   }
   const fs::path folder = target.parent_path();
   std::string pattern = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-  int fd = ::mkstemp(pattern.data());
+  int fd = createPrivateTemporaryFile(pattern);
   if (fd < 0) fail(errno, FileOperation::save, path);
   const std::string temporary = pattern;
   int error = 0;

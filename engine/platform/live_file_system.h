@@ -21,6 +21,12 @@ enum class FileOperation { read, save, createFolder, remove, move, copy, setAttr
 // doesn’t exist." All user-facing file-system error texts live in this function.
 FileSystemError makeFileSystemError(int error, FileOperation operation, const std::filesystem::path& item);
 
+// Creates a new file with a unique name from `pattern` (which ends in "XXXXXX" and
+// is rewritten to the name chosen), readable and writable by its owner only, and
+// returns its descriptor, or -1 with errno set. The descriptor is close-on-exec
+// from the start, so no child started meanwhile on another thread inherits it.
+int createPrivateTemporaryFile(std::string& pattern);
+
 // Writes up to `count` bytes like POSIX write(2): returns the number written, or -1
 // with errno set. Tests replace it to simulate a disk that fills up mid-write.
 using ByteWriter = std::function<ssize_t(int fd, const void* bytes, std::size_t count)>;
@@ -36,7 +42,7 @@ struct LiveFileSystemOptions {
 // operation may be called from any thread. Failures throw FileSystemError naming
 // the path the caller gave (never a temporary or resolved path).
 //
-// Atomic writes create a private temporary file (mkstemp) next to the target, write
+// Atomic writes create a private, close-on-exec temporary file next to the target, write
 // and fsync every byte, give it the target's permission bits (a new file gets
 // 0666 & ~umask) and rename it over the target; the temporary file is removed on
 // every failure path, so a failed write leaves the old file untouched. When the

@@ -284,11 +284,10 @@ HTTPDownloadResult LiveHTTPFetcher::download(const HTTPRequest& request, const D
   }
   std::string pattern = (folder / "bnch-download-XXXXXX").string();
   DownloadState state;
-  state.fd = ::mkstemp(pattern.data());
+  state.fd = createPrivateTemporaryFile(pattern);
   if (state.fd < 0)
     throw URLError(URLErrorCode::other,
                    makeFileSystemError(errno, FileOperation::save, downloadName(request.url)).description());
-  ::fcntl(state.fd, F_SETFD, FD_CLOEXEC);
   state.progress = &progress;
 
   curl_easy_setopt(transfer.handle(), CURLOPT_WRITEFUNCTION, &writeToFile);

@@ -107,6 +107,29 @@ TEST_F(LiveFileSystemTest, NewFileGetsUmaskedDefaultMode) {
   EXPECT_EQ(modeOf(dir / "fresh"), 0666u & ~mask);
 }
 
+TEST_F(LiveFileSystemTest, TemporaryFilesAreNeverInheritedByChildren) {
+  // Atomic writes: a child started on another thread while the bytes are written
+  // must not get the temporary file's descriptor.
+  std::vector<int> descriptorFlags;
+  LiveFileSystemOptions options = withHome(dir / "home");
+  options.writeBytes = [&](int fd, const void* bytes, std::size_t size) {
+    descriptorFlags.push_back(::fcntl(fd, F_GETFD));
+    return ::write(fd, bytes, size);
+  };
+  LiveFileSystem watched(options);
+  watched.writeData("x", dir / "settings");
+  ASSERT_EQ(descriptorFlags.size(), 1u);
+  EXPECT_NE(descriptorFlags[0] & FD_CLOEXEC, 0);
+
+  // Downloads and other private temporary files.
+  std::string pattern = (dir / "download-XXXXXX").string();
+  const int fd = createPrivateTemporaryFile(pattern);
+  ASSERT_GE(fd, 0);
+  EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+  ::close(fd);
+  EXPECT_EQ(modeOf(pattern), 0600u);
+}
+
 TEST_F(LiveFileSystemTest, FailedAtomicWriteLeavesOriginalAndNoTemporaryFile) {
   fs.writeData("original", dir / "settings");
   // The disk fills up after 3 bytes of the temporary file.
