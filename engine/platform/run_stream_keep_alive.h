@@ -58,7 +58,8 @@ class KeepAliveStopSignal {
 //
 // `now` and `sleep` are injected so that tests run a 20-minute step in
 // microseconds. `sleep(seconds, stop)` pauses the watchdog and returns false once
-// `stop` is signalled (the stream has ended); the watchdog then ends. The
+// `stop` is signalled (the stream has ended); the watchdog then ends, as it does
+// when `sleep` throws (the step's events still pass, without heartbeats or limit). The
 // functions are copied into the stream's threads and may be called until a
 // moment after the output has ended: capture by value or shared ownership.
 // wrap() throws std::system_error when a thread cannot be started.
@@ -142,7 +143,11 @@ void watch(const std::shared_ptr<State<E>>& state) {
   using Traits = KeepAliveEventTraits<E>;
   const auto& config = state->config;
   for (;;) {
-    if (!config.sleep(config.tick, state->stop)) return;
+    try {
+      if (!config.sleep(config.tick, state->stop)) return;
+    } catch (...) {
+      return;  // a sleep that cannot go on ends the watchdog, not the program
+    }
     std::unique_lock guard(state->mutex);
     if (state->terminal) return;
     const auto now = config.now();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -207,6 +208,23 @@ TEST(RunStreamKeepAlive, CompletionRacingTheTimeOutGivesExactlyOneCompletion) {
     ASSERT_TRUE(isCompleted(events.back())) << "round " << round;
     ASSERT_EQ(std::count_if(events.begin(), events.end(), isCompleted), 1) << "round " << round;
   }
+}
+
+TEST(RunStreamKeepAlive, ASleepThatThrowsEndsOnlyTheWatchdog) {
+  auto clock = std::make_shared<FakeClock>(30);
+  RunStreamKeepAlive settings = keepAliveOn(clock);
+  auto sleeps = std::make_shared<std::atomic<int>>(0);
+  settings.sleep = [clock, sleeps](double seconds, const KeepAliveStopSignal& stop) {
+    if (++*sleeps > 15) throw std::runtime_error("sleep interrupted");
+    return clock->sleep(seconds, stop);
+  };
+  Step step;
+  auto output = settings.wrap(std::move(*step.input));
+  EXPECT_EQ(output.next(), StreamEvent::output(RunStreamKeepAlive::progressHeartbeatLine(15)));
+  while (*sleeps <= 15) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  step.producer->yield(StreamEvent::output("still here"));
+  step.producer->yield(StreamEvent::completed(0));
+  EXPECT_THAT(output.collect(), ElementsAre(StreamEvent::output("still here"), StreamEvent::completed(0)));
 }
 
 TEST(RunStreamKeepAlive, CanceledEndsTheStepAndIsPassedOn) {
