@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/platform/text.h"
 #include "engine/platform/utf8.h"
 
 #if defined(__APPLE__)
@@ -371,45 +372,69 @@ void pumpUntilExit(Child& child, std::vector<Sink>& sinks) {
   }
 }
 
-// Splits bytes into lines at LF, dropping the CR of a CRLF; decodes each line.
+// Splits bytes into lines at every line break (LF, VT, FF, CR, CRLF, U+0085,
+// U+2028, U+2029), without the terminators, and decodes each line. A break that
+// the next bytes could still change (a CR before a possible LF, the start of a
+// multi-byte break) waits for them, so breaks split across reads count once.
 class LineSplitter {
  public:
   template <class Emit>
   void feed(const char* data, std::size_t size, Emit&& emit) {
     pending_.append(data, size);
     std::size_t start = 0;
+    std::size_t i = scanned_;
     for (;;) {
-      const std::size_t newline = pending_.find('\n', scanned_);
-      if (newline == std::string::npos) break;
-      std::size_t end = newline;
-      if (end > start && pending_[end - 1] == '\r') --end;
-      emit(decodeUtf8Lossy(pending_.substr(start, end - start)));
-      start = newline + 1;
-      scanned_ = start;
+      i = pending_.find_first_of(kBreakLeads, i);
+      if (i == std::string::npos) {
+        i = pending_.size();
+        break;
+      }
+      if (mayStillGrow(i)) break;
+      const std::size_t length = lineBreakLength(pending_, i);
+      if (length == 0) {
+        ++i;  // a lead byte of some other character
+        continue;
+      }
+      emit(decodeUtf8Lossy(pending_.substr(start, i - start)));
+      start = i + length;
+      i = start;
     }
     pending_.erase(0, start);
-    scanned_ = pending_.size();
+    scanned_ = i - start;
     // Bound the memory a child without line breaks can make us hold.
     while (pending_.size() > kMaxLineBytes) {
       std::size_t cut = utf8CompletePrefixLength(std::string_view(pending_).substr(0, kMaxLineBytes));
       if (cut == 0) cut = kMaxLineBytes;
       emit(decodeUtf8Lossy(pending_.substr(0, cut)));
       pending_.erase(0, cut);
-      scanned_ = pending_.size();
+      scanned_ = scanned_ > cut ? scanned_ - cut : 0;
     }
   }
 
+  // The output has ended: what is left is the last line (a final CR ends it).
   template <class Emit>
   void finish(Emit&& emit) {
     if (pending_.empty()) return;
     if (pending_.back() == '\r') pending_.pop_back();
     emit(decodeUtf8Lossy(std::move(pending_)));
     pending_.clear();
+    scanned_ = 0;
   }
 
  private:
+  // Bytes that can begin a line break.
+  static constexpr const char* kBreakLeads = "\n\v\f\r\xC2\xE2";
+
+  // True when the bytes from `i` to the end are a proper prefix of a longer break
+  // (CR of CRLF, or the first bytes of U+0085, U+2028, U+2029).
+  bool mayStillGrow(std::size_t i) const {
+    const std::string_view rest = std::string_view(pending_).substr(i);
+    if (rest == "\r" || rest == "\xC2" || rest == "\xE2") return true;
+    return rest == "\xE2\x80";
+  }
+
   std::string pending_;
-  std::size_t scanned_ = 0;
+  std::size_t scanned_ = 0;  // bytes of pending_ known to hold no break
 };
 
 // Appends with capacities that are powers of two, whatever sizes the reads return,

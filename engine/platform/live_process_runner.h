@@ -24,9 +24,10 @@ namespace bnch {
 // holds a pipe open never keeps a call waiting.
 //
 // Output is decoded as UTF-8 with each ill-formed sequence replaced by U+FFFD.
-// Stream lines are split at LF; the CR of a CRLF is removed; a final line without
-// a terminator is yielded at the end; a line longer than 1 MiB is yielded in
-// parts. Exit codes are the exit status, or 128 + the signal number.
+// Stream lines are split at every line break (LF, VT, FF, CR, CRLF, U+0085,
+// U+2028, U+2029; see text.h), so a progress bar redrawn with CR gives a line per
+// redraw; empty lines are kept; a final line without a terminator is yielded at
+// the end; a line longer than 1 MiB is yielded in parts. Exit codes are the exit status, or 128 + the signal number.
 //
 // The runner holds no state: one instance may serve any number of threads.
 class LiveProcessRunner final : public ProcessRunning {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/platform/shell_runner.h"
+#include "engine/platform/text.h"
 
 namespace bnch {
 namespace {
@@ -82,18 +83,22 @@ constexpr int32_t kTerminatedExitCode = 128 + 15;  // what SIGTERM gives
 
 std::string markerPrefix() { return "echo " + std::string(ShellRunner::outputMarker) + "; "; }
 
-// Lines as the live runner yields them: split at LF, CR of CRLF dropped, no empty
-// line for a final terminator.
+// Lines as the live runner yields them: split at every line break (CRLF counts
+// once), empty lines kept, no empty line after a final terminator.
 std::vector<ScriptedLine> splitLines(std::string_view text) {
   std::vector<ScriptedLine> lines;
-  while (!text.empty()) {
-    const std::size_t newline = text.find('\n');
-    std::string_view line = text.substr(0, newline);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    lines.push_back({std::string(line), {}});
-    if (newline == std::string_view::npos) break;
-    text.remove_prefix(newline + 1);
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (const std::size_t length = lineBreakLength(text, i)) {
+      lines.push_back({std::string(text.substr(start, i - start)), {}});
+      i += length;
+      start = i;
+    } else {
+      ++i;
+    }
   }
+  if (start < text.size()) lines.push_back({std::string(text.substr(start)), {}});
   return lines;
 }
 

@@ -127,6 +127,18 @@ TEST(LiveProcessRunner, StreamDeliversEveryLineBeforeExitedIncludingAnUnterminat
                           ProcessStreamEvent::line("last"), ProcessStreamEvent::exited(4)));
 }
 
+TEST(LiveProcessRunner, StreamSplitsAtEveryLineBreakAlsoWhenItArrivesInPieces) {
+  LiveProcessRunner runner;
+  // A progress bar redrawn with CR, a CRLF and a U+2028 split across writes, NEL,
+  // VT and FF, and a CR at the very end.
+  const auto events = streamAll(runner, shell("printf ' 10%%\r 55%%\r'; sleep 0.05; printf '\ndone\342\200'; "
+                                              "sleep 0.05; printf '\250next\302\205five\v\fsix\r'"));
+  EXPECT_THAT(events, ElementsAre(ProcessStreamEvent::line(" 10%"), ProcessStreamEvent::line(" 55%"),
+                                  ProcessStreamEvent::line("done"), ProcessStreamEvent::line("next"),
+                                  ProcessStreamEvent::line("five"), ProcessStreamEvent::line(""),
+                                  ProcessStreamEvent::line("six"), ProcessStreamEvent::exited(0)));
+}
+
 TEST(LiveProcessRunner, InvalidUtf8IsKeptWithReplacementCharacters) {
   LiveProcessRunner runner;
   const std::string script = "printf 'caf\\303\\251 \\377 ok\\n'; printf 'bad \\340\\200 end\\n' >&2";
