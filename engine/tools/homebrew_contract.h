@@ -25,6 +25,12 @@ struct HomebrewContract {
   static constexpr std::string_view versionCommand = "brew --version 2>&1";
   static constexpr std::string_view updateCommand = "brew update";
   static constexpr int updateTimeLimitSeconds = 180;
+  // The official install script is run as `/bin/bash -c <script>` (NONINTERACTIVE=1).
+  static constexpr std::string_view installScriptShell = "/bin/bash";
+  // Evaluated by the user's login shell from ~/.zprofile: puts brew and its tools on PATH.
+  static constexpr std::string_view shellenvCommand = "brew shellenv";
+  // Evaluated by the user's interactive shell from ~/.zshrc: the folder holding completions.
+  static constexpr std::string_view prefixCommand = "brew --prefix";
 
   // Environment the install commands run with.
   static constexpr std::string_view noAutoUpdateVariable = "HOMEBREW_NO_AUTO_UPDATE";

@@ -22,9 +22,22 @@ struct UvContract {
   // The marker a uv-managed interpreter's path contains.
   static constexpr std::string_view managedPathFragment = "/uv/python/";
 
+  // Under the home folder: a uv the post-install check also accepts.
+  static constexpr std::string_view userInstalledExecutableRelativePath = ".local/bin/uv";
+
   static constexpr std::string_view installDefaultPythonCommand = "uv python install --default";
   static constexpr std::string_view versionCommand = "uv --version 2>&1";
   static constexpr std::string_view zprofilePathLine = "export PATH=\"$HOME/.local/bin:$PATH\"";
+
+  // Runs a uv-managed Python only, never downloading one; followed by a quoted
+  // script, it prints what the script prints.
+  static constexpr std::string_view managedPythonRunCommand =
+      "uv run --no-project --managed-python --no-python-downloads python -c";
+  // In the verification probe folder: create a project, add the pinned package.
+  static constexpr std::string_view initProjectCommand = "uv init --no-workspace --vcs none";
+  static constexpr std::string_view pinnedPackage = "cowsay==6.1";
+  static constexpr std::string_view addPinnedPackageCommand = "uv add cowsay==6.1";
+  static constexpr std::string_view projectRunCommand = "uv run python -c";
 
   // What a managed Python's folder name says: "cpython-3.12.4-macos-aarch64-none"
   // is implementation "cpython", version "3.12.4".
