@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/probes/python_prober.h"
 #include "engine/probes/setup_prober.h"
+#include "engine/probes/system_profile.h"
+#include "engine/verification/python_verifier.h"
 #include "engine/verification/setup_verifier.h"
+#include "engine/workflow/python_render_policy.h"
+#include "engine/workflow/python_spine_copy.h"
+#include "engine/workflow/python_spine_provider.h"
+#include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/spine_copy.h"
 #include "engine/workflow/spine_provider.h"
 #include "engine/workflow/spine_render_policy.h"
@@ -26,6 +33,24 @@ TEST(ProductConfig, PythonIdentityAndStorageNames) {
   const std::string consentKey = python.defaultsKey(".consented");
   EXPECT_TRUE(consentKey.ends_with(".bnch.python.consented")) << consentKey;
   EXPECT_EQ(consentKey, python.userDefaultsPrefix + ".consented");
+}
+
+TEST(ProductConfig, PythonInstallsItsOwnSpineProberVerifierCopyAndPolicy) {
+  const ProductConfig& python = ProductConfig::python();
+  EXPECT_TRUE(std::dynamic_pointer_cast<const PythonSpineProvider>(python.spineProvider));
+  EXPECT_TRUE(std::dynamic_pointer_cast<const PythonVerifier>(python.verifier));
+  EXPECT_TRUE(std::dynamic_pointer_cast<const PythonProber>(python.prober));
+  EXPECT_TRUE(std::dynamic_pointer_cast<const PythonSpineCopy>(python.spineCopy));
+  EXPECT_TRUE(std::dynamic_pointer_cast<const SharedStageCatalog>(python.stageCatalog));
+  // The Python render policy, built once and shared, not the default one.
+  EXPECT_EQ(python.spinePolicy, pythonRenderPolicy());
+  EXPECT_NE(python.spinePolicy, ProductConfig::defaultSpineRenderPolicy());
+  EXPECT_EQ(python.experienceQuestion, ExperienceQuestionCopy::shared());
+  EXPECT_EQ(python.sharedDomainCopy, SharedDomainCopy::standard());
+  ASSERT_TRUE(std::dynamic_pointer_cast<const InertDiagnosisProfile>(python.diagnosisProfile));
+  EXPECT_TRUE(python.diagnosisProfile->diagnose(SystemProfile{}).errors.empty());
+  // Built once: every read is the same value.
+  EXPECT_EQ(&ProductConfig::python(), &python);
 }
 
 TEST(ProductConfig, PythonLinksShareTheInstallArticle) {
