@@ -6,7 +6,30 @@
 
 namespace bnch::doctor {
 
-// Prints the current product configuration's identity, storage names and links.
+namespace {
+
+nlohmann::ordered_json stateJson(const SharedDomainCopy::State& state) {
+  return {{"headline", state.headline}, {"detail", state.detail}};
+}
+
+nlohmann::ordered_json experienceJson(const std::optional<ExperienceQuestionCopy>& question) {
+  if (!question) return nullptr;
+  nlohmann::ordered_json buckets = nlohmann::ordered_json::array();
+  for (const auto& bucket : question->buckets) buckets.push_back({{"label", bucket.label}, {"value", bucket.value}});
+  return {
+      {"windowTitle", question->windowTitle},
+      {"headline", question->headline},
+      {"body", question->body},
+      {"buckets", buckets},
+      {"skipLabel", question->skipLabel},
+      {"skipValue", question->skipValue},
+  };
+}
+
+}  // namespace
+
+// Prints every value of the current product configuration: identity, storage
+// names, texts, links, the flow and which of the product's parts are installed.
 int configCommand(const Arguments& arguments) {
   if (arguments != Arguments{"--json"}) {
     std::fprintf(stderr, "usage: benchkit-doctor config --json\n");
@@ -14,6 +37,7 @@ int configCommand(const Arguments& arguments) {
   }
   ProductConfig::setCurrent(ProductConfig::python());
   const ProductConfig config = ProductConfig::current();
+  const SharedDomainCopy& shared = config.sharedDomainCopy;
   nlohmann::ordered_json json{
       {"appID", config.appID},
       {"displayName", config.displayName},
@@ -22,7 +46,13 @@ int configCommand(const Arguments& arguments) {
       {"shellConfigMarker", config.shellConfigMarker},
       {"datedShellMarker", config.datedShellMarker},
       {"cacheDirName", config.cacheDirName},
-      {"flow", std::string(toString(config.flow))},
+      {"copy",
+       {
+           {"welcomeExplainer", config.copy.welcomeExplainer},
+           {"primaryCTA", config.copy.primaryCTA},
+           {"welcomeHeadline", config.copy.welcomeHeadline ? nlohmann::ordered_json(*config.copy.welcomeHeadline)
+                                                           : nlohmann::ordered_json(nullptr)},
+       }},
       {"urls",
        {
            {"articleBase", config.urls.articleBase},
@@ -34,6 +64,42 @@ int configCommand(const Arguments& arguments) {
            {"macosUpgrade", config.urls.macosUpgrade},
            {"warpAffiliate", config.urls.warpAffiliate},
        }},
+      {"consent",
+       {
+           {"whatTitle", config.consent.whatTitle},
+           {"whatBullets", config.consent.whatBullets},
+           {"privacyTitle", config.consent.privacyTitle},
+           {"privacyBullets", config.consent.privacyBullets},
+       }},
+      {"hasGoalPrompt", config.goalPrompt.has_value()},
+      {"hasNextStepPrompt", config.nextStepPrompt.has_value()},
+      {"offerCount", config.offerCatalog.size()},
+      {"flow", std::string(toString(config.flow))},
+      {"installed",
+       {
+           {"diagnosisProfile", config.diagnosisProfile != nullptr},
+           {"spineProvider", config.spineProvider != nullptr},
+           {"verifier", config.verifier != nullptr},
+           {"prober", config.prober != nullptr},
+           {"spineCopy", config.spineCopy != nullptr},
+           {"stageCatalog", config.stageCatalog != nullptr},
+           {"defaultSpinePolicy", config.spinePolicy == ProductConfig::defaultSpineRenderPolicy()},
+       }},
+      {"sharedDomainCopy",
+       {
+           {"cltReady", stateJson(shared.cltReady)},
+           {"cltFixable", stateJson(shared.cltFixable)},
+           {"cltNotAdmin", stateJson(shared.cltNotAdmin)},
+           {"homebrewReady", stateJson(shared.homebrewReady)},
+           {"homebrewFixable", stateJson(shared.homebrewFixable)},
+           {"warpReady", stateJson(shared.warpReady)},
+           {"warpFixable", stateJson(shared.warpFixable)},
+           {"javaReady", stateJson(shared.javaReady)},
+           {"javaAbsent", stateJson(shared.javaAbsent)},
+           {"javaLegacyOnly", stateJson(shared.javaLegacyOnly)},
+           {"javaHomeUnset", stateJson(shared.javaHomeUnset)},
+       }},
+      {"experienceQuestion", experienceJson(config.experienceQuestion)},
   };
   std::puts(json.dump(2).c_str());
   return 0;
