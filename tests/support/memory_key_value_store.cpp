@@ -1,5 +1,7 @@
 #include "tests/support/memory_key_value_store.h"
 
+#include <cmath>
+
 namespace bnch::testing {
 
 std::optional<std::string> MemoryKeyValueStore::string(const std::string& key) const {
@@ -16,6 +18,7 @@ bool MemoryKeyValueStore::boolean(const std::string& key) const {
   if (it == values_.end()) return false;
   if (auto* flag = std::get_if<bool>(&it->second)) return *flag;
   if (auto* number = std::get_if<std::int64_t>(&it->second)) return *number != 0;
+  if (auto* number = std::get_if<double>(&it->second)) return *number != 0.0 && !std::isnan(*number);
   return false;
 }
 
