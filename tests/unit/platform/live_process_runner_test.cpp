@@ -199,6 +199,47 @@ TEST(LiveProcessRunner, DescendantThatIgnoresTerminateAndHoldsThePipeDoesNotHold
   ::kill(std::stoi(result.stdOut), SIGKILL);
 }
 
+// A child that only counts terminate requests.
+class CountingProcess final : public RunningProcess {
+ public:
+  bool isRunning() const override { return running; }
+  void terminate() override {
+    ++terminateRequests;
+    running = false;
+  }
+  bool running = true;
+  int terminateRequests = 0;
+};
+
+TEST(ProcessCancellation, OneCancelReachesWhicheverProcessIsCurrentAndOnlyOnce) {
+  // No handle yet: the cancel is only remembered.
+  CancellableProcess run;
+  run.cancel();
+  EXPECT_TRUE(run.isCanceled());
+
+  // A handle registered after the cancel is cancelled at once, and so is the
+  // process attached to it later.
+  auto handle = std::make_shared<LiveProcessCancellation>();
+  run.setCurrent(handle);
+  EXPECT_TRUE(handle->isCanceled());
+  auto late = std::make_shared<CountingProcess>();
+  handle->attach(late);
+  EXPECT_EQ(late->terminateRequests, 1);
+
+  // A running process attached first gets the request when the cancel comes; one
+  // that has already ended gets none.
+  CancellableProcess second;
+  auto current = std::make_shared<LiveProcessCancellation>();
+  auto child = std::make_shared<CountingProcess>();
+  current->attach(child);
+  second.setCurrent(current);
+  EXPECT_EQ(child->terminateRequests, 0);
+  second.cancel();
+  EXPECT_EQ(child->terminateRequests, 1);
+  second.cancel();
+  EXPECT_EQ(child->terminateRequests, 1);
+}
+
 TEST(LiveProcessRunner, ConcurrentRunsEachGetTheirOwnOutput) {
   LiveProcessRunner runner;
   std::vector<std::thread> threads;
