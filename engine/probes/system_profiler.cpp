@@ -142,7 +142,10 @@ OperatingSystemVersion SystemProfiler::versionFromText(std::string_view productV
 Shell SystemProfiler::shell() const { return shellFromVariable(environment_.shell); }
 
 Shell SystemProfiler::shellFromVariable(const std::optional<std::string>& value) {
-  const std::string path = value.value_or("");
+  // The last path component, as a path reads it: trailing slashes do not end a
+  // component ("/bin/zsh/" names zsh), and "/" alone names no program.
+  std::string path = value.value_or("");
+  while (!path.empty() && path.back() == '/') path.pop_back();
   const std::size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name == "zsh") return Shell::zsh();

@@ -81,7 +81,9 @@ TEST(ShellVariable, LastPathComponentNamesTheShell) {
   EXPECT_EQ(SystemProfiler::shellFromVariable("bash"), Shell::bash());
   EXPECT_EQ(SystemProfiler::shellFromVariable("/usr/local/bin/tcsh"), Shell::other("tcsh"));
   EXPECT_EQ(SystemProfiler::shellFromVariable(std::nullopt), Shell::other("unknown"));
+  EXPECT_EQ(SystemProfiler::shellFromVariable("/bin/zsh/"), Shell::zsh());
   EXPECT_EQ(SystemProfiler::shellFromVariable("/"), Shell::other("unknown"));
+  EXPECT_EQ(SystemProfiler::shellFromVariable("//"), Shell::other("unknown"));
   EXPECT_EQ(SystemProfiler::shellFromVariable(""), Shell::other("unknown"));
 }
 
