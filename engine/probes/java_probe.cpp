@@ -44,7 +44,7 @@ std::vector<JDKInfo> JavaProbe::parseJavaHomeListing(std::string_view listing) {
   static const std::regex line(R"re(^\s+(\S+)\s+\(([^)]+)\)\s+"([^"]*)"\s+-\s+"[^"]*"\s+(/.+)$)re");
   std::vector<JDKInfo> jdks;
   for (const auto& text : ProbeText::nonEmptyLines(listing)) {
-    if (text.size() > longestListingLine) continue;
+    if (text.size() > longestListingLine || !ProbeText::isFaithful(text)) continue;
     std::smatch match;
     if (!std::regex_match(text, match, line)) continue;
     if (!match[1].matched || !match[2].matched || !match[3].matched || !match[4].matched) continue;
@@ -81,7 +81,7 @@ std::optional<std::string> JavaProbe::javaHomeFromShellOutput(std::string_view o
     const std::size_t marker = line->find(javaHomeMarker);
     if (marker == std::string::npos) continue;
     std::string value = ProbeText::trimSpacesAndTabs(std::string_view(*line).substr(marker + javaHomeMarker.size()));
-    if (value.empty()) return std::nullopt;
+    if (value.empty() || !ProbeText::isFaithful(value)) return std::nullopt;
     return value;
   }
   return std::nullopt;
@@ -108,7 +108,7 @@ ProbeBundle JavaProbe::probe() const {
     const ProbeRun run = process_.run(ProcessRequest{.executable = whichPath, .arguments = {"java"}});
     if (!run.answered || run.exitCode != 0) return std::nullopt;
     std::string path = ProbeText::trimWhitespace(run.output);
-    if (path.empty()) return std::nullopt;
+    if (path.empty() || !ProbeText::isFaithful(path)) return std::nullopt;
     return path;
   });
   auto listed = std::async(std::launch::async, [this] {
