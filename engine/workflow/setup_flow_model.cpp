@@ -501,8 +501,12 @@ void SetupFlowModel::stageShown(const std::string& domain) {
   if (policy) {
     const auto offer = policy->offers.find(domain);
     if (offer != policy->offers.end() && emittedOfferDomains_.insert(domain).second) {
-      send(usage_events::offerShown(offer->second.offerID, offer->second.offerSurface, offer->second.eligibilityReason,
-                                    "", ""));
+      // A spine offer has no next step and this product asks no goal: both go out as null.
+      UsageEvent shown = usage_events::offerShown(offer->second.offerID, offer->second.offerSurface,
+                                                  offer->second.eligibilityReason, "", "");
+      shown.data["next_step"] = JSONValue(nullptr);
+      shown.data["goal"] = JSONValue(nullptr);
+      send(std::move(shown));
     }
   }
 }
