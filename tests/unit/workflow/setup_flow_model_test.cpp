@@ -230,7 +230,16 @@ TEST_F(FlowModelTest, FreshMacWalksEveryPrimaryStageThenOffersAndOutcome) {
   const JSONObject diagnosis = first(*tracker, "diagnosis_reached");
   EXPECT_EQ(diagnosis.at("reason"), JSONValue("fixable"));
   EXPECT_EQ(diagnosis.at("fixable_count"), JSONValue(5));
-  EXPECT_EQ(first(*tracker, "offer_action").at("action"), JSONValue("selected"));
+  EXPECT_EQ(first(*tracker, "offer_shown"), (JSONObject{{"offer_id", JSONValue("warp")},
+                                                        {"offer_surface", JSONValue("post_homebrew")},
+                                                        {"eligibility_reason", JSONValue("warp_not_installed")},
+                                                        {"next_step", JSONValue(nullptr)},
+                                                        {"goal", JSONValue(nullptr)}}));
+  EXPECT_EQ(first(*tracker, "offer_action"), (JSONObject{{"offer_id", JSONValue("warp")},
+                                                         {"offer_surface", JSONValue("post_homebrew")},
+                                                         {"action", JSONValue("selected")},
+                                                         {"result", JSONValue(nullptr)},
+                                                         {"next_step", JSONValue(nullptr)}}));
   EXPECT_EQ(first(*tracker, "outcome_reported").at("engine_outcome"), JSONValue("likely_resolved"));
   EXPECT_EQ(first(*tracker, "outcome_reported").at("self_report"), JSONValue("resolved"));
 
@@ -277,9 +286,11 @@ TEST_F(FlowModelTest, VerificationFailureSkipsOffersAndTheKeepGoingGate) {
   model->verify();
   EXPECT_EQ(model->step(), Step::of(Step::Kind::outcome));
   EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "verifying", "outcome"}));
-  const JSONObject event = first(*tracker, "verify_failed");
-  EXPECT_EQ(event.at("exit_code"), JSONValue(1));
-  EXPECT_EQ(count(*tracker, "offer_shown"), 0);
+  EXPECT_EQ(tracker->names(), (std::vector<std::string>{"diagnosis_reached", "verify_failed"}));
+  EXPECT_EQ(first(*tracker, "verify_failed"),
+            (JSONObject{{"engine_outcome", JSONValue("blocked")},
+                        {"exit_code", JSONValue(1)},
+                        {"failed_checks", JSONValue(JSONValue::Array{JSONValue("package_installs")})}}));
   EXPECT_EQ(spine_lookups::outcomeTexts(model->config(), false).headline, "Setup didn't finish");
 }
 
@@ -299,6 +310,11 @@ TEST_F(FlowModelTest, EarlierShellConfigCountsAsReadyButEarlierPythonDoesNot) {
   EXPECT_EQ(model->completedDomains(), (std::set<std::string>{"no-such-domain", "python", "shell-config"}));
   model->continueFromDiagnosis();
   EXPECT_EQ(model->step(), Step::stage("python"));
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "stage:python"}));
+  EXPECT_EQ(tracker->names(), std::vector<std::string>{"diagnosis_reached"});
+  // The carried-over stage no longer counts as work to do.
+  EXPECT_EQ(first(*tracker, "diagnosis_reached").at("fixable_domains"),
+            JSONValue(JSONValue::Array{JSONValue("python")}));
 }
 
 TEST_F(FlowModelTest, FailedHomebrewInstallStaysWithItsErrorAndFailedSkillsInstallMovesOn) {
@@ -324,6 +340,10 @@ TEST_F(FlowModelTest, FailedHomebrewInstallStaysWithItsErrorAndFailedSkillsInsta
   EXPECT_EQ(model->step(), Step::stage("mcp"));
   EXPECT_EQ(model->failedStageErrors().count("skills"), 0u);
   EXPECT_EQ(model->completedThisRun().count("skills"), 0u);
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "stage:shell-config", "stage:homebrew",
+                                             "stage:warp", "stage:skills", "stage:mcp"}));
+  // Install events belong to the progress screen; the model sends only the diagnosis here.
+  EXPECT_EQ(tracker->names(), std::vector<std::string>{"diagnosis_reached"});
 }
 
 TEST_F(FlowModelTest, OutcomeHookAndSatisfactionEventsOncePerProcess) {
