@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <future>
 
 #include "engine/probes/setup_prober.h"
 #include "engine/verification/setup_verifier.h"
@@ -450,6 +452,41 @@ TEST_F(FlowModelTest, SkippingTheQuestionStoresTheSkipValueAndTierTwo) {
   EXPECT_EQ(model->experienceContext().tier, 2);
   EXPECT_TRUE(store->boolean(key(".experience_skipped")));
   EXPECT_EQ(first(*tracker, "experience_bucket").at("bucket"), JSONValue("some-experience"));
+}
+
+// A prober that tells when it has started.
+class SignallingProber final : public SetupProber {
+ public:
+  explicit SignallingProber(SetupProbeBundle bundle) : bundle_(std::move(bundle)) {}
+  SetupProbeBundle probe(const ShellRunner&, FileSystemOperating&) const override {
+    started.set_value();
+    return bundle_;
+  }
+  mutable std::promise<void> started;
+
+ private:
+  SetupProbeBundle bundle_;
+};
+
+TEST_F(FlowModelTest, LoadProfilesAndProbesAtTheSameTime) {
+  store->set(StoredValue{std::string("learning")}, key(".experience_bucket"));
+  auto model = makeModel(readyProbes(), passed(), [] { return readyMac(); });
+  auto signalling = std::make_shared<SignallingProber>(readyProbes());
+  ProductConfig config = model->config();
+  config.prober = signalling;
+  std::future<void> proberStarted = signalling->started.get_future();
+  // The profiler only finishes once the prober has started: run one after the
+  // other, the load would find the prober never started.
+  bool sawProber = false;
+  SetupFlowModel concurrent(services, config, tracker, std::make_shared<InlineExecutor>(), [&] {
+    sawProber = proberStarted.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    return readyMac();
+  });
+  concurrent.start();
+  EXPECT_TRUE(sawProber);
+  EXPECT_EQ(concurrent.step(), Step::of(Step::Kind::diagnosisSummary));
+  EXPECT_EQ(concurrent.profile(), readyMac());
+  EXPECT_EQ(concurrent.probes(), readyProbes());
 }
 
 TEST_F(FlowModelTest, ModelDestroyedWhileWorkIsInFlightIsNotTouched) {
