@@ -348,6 +348,34 @@ TEST_F(FlowModelTest, FailedHomebrewInstallStaysWithItsErrorAndFailedSkillsInsta
   EXPECT_EQ(tracker->names(), std::vector<std::string>{"diagnosis_reached"});
 }
 
+TEST_F(FlowModelTest, APathRepairCountsOnlyWhenTheRecheckFindsBrew) {
+  store->set(StoredValue{std::string("learning")}, key(".experience_bucket"));
+  SetupProbeBundle notOnPath = readyProbes();
+  notOnPath.pathVisiblePrimaryTools.clear();
+  notOnPath.versionExitCode = 127;
+  auto model = makeModel(notOnPath, passed());
+  model->start(readyMac());
+  model->continueFromDiagnosis();
+  ASSERT_EQ(model->step(), Step::stage("homebrew"));
+  ASSERT_EQ(model->workflow()->steps[2].stage->actions().at(0).id, "path-repair:homebrew");
+
+  // The repair reported success but a fresh shell still cannot run brew.
+  install(*model, "homebrew", Outcome::success);
+  EXPECT_EQ(model->step(), Step::of(Step::Kind::verifying));
+  EXPECT_EQ(model->workflow()->steps[2].stage->diagnosis().classification, SetupDiagnosisClassification::fixable);
+  EXPECT_EQ(model->completedThisRun().count("homebrew"), 0u);
+  EXPECT_FALSE(store->string(key(".completed_domains")));
+
+  // Repaired for real: the re-check finds it.
+  model->showStage("homebrew");
+  prober->set(readyProbes());
+  install(*model, "homebrew", Outcome::success);
+  EXPECT_EQ(model->workflow()->steps[2].stage->diagnosis().classification, SetupDiagnosisClassification::ready);
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "stage:homebrew", "verifying",
+                                             "stage:homebrew", "verifying"}));
+  EXPECT_EQ(tracker->names(), std::vector<std::string>{"diagnosis_reached"});
+}
+
 TEST_F(FlowModelTest, OutcomeHookAndSatisfactionEventsOncePerProcess) {
   store->set(StoredValue{std::string("learning")}, key(".experience_bucket"));
   for (int run = 0; run < 2; ++run) {
