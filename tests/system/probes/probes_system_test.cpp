@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-
 #include <string>
 
 #include "harness/simulated_mac.h"
