@@ -27,7 +27,9 @@ std::vector<std::string> brewsOnPath(const ProbeProcess& process, const FileSyst
   if (!which.answered || which.exitCode != 0) return found;
   for (const auto& line : ProbeText::nonEmptyLines(which.output)) {
     std::string path = ProbeText::trimSpacesAndTabs(line);
-    if (path.starts_with("/") && ProbeFiles::exists(fs, path)) found.push_back(std::move(path));
+    if (path.starts_with("/") && ProbeText::isFaithful(path) && ProbeFiles::exists(fs, path)) {
+      found.push_back(std::move(path));
+    }
   }
   return found;
 }
@@ -37,7 +39,8 @@ bool ghPresent(const ProbeProcess& process, const FileSystemOperating& fs) {
     if (ProbeFiles::isExecutableFile(fs, std::string(folder) + "/gh")) return true;
   }
   const ProbeRun command = process.loginShell("command -v gh");
-  return command.answered && command.exitCode == 0 && !ProbeText::trimWhitespace(command.output).empty();
+  return command.answered && command.exitCode == 0 && ProbeText::isFaithful(command.output) &&
+         !ProbeText::trimWhitespace(command.output).empty();
 }
 
 bool gitIdentitySet(const ProbeProcess& process, const FileSystemOperating& fs) {

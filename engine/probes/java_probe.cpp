@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <future>
-#include <regex>
 #include <set>
 
 #include "engine/probes/probe_files.h"
@@ -12,8 +11,56 @@
 namespace bnch {
 namespace {
 
-// std::regex recurses per character; longer lines are not JDK lines anyway.
-constexpr std::size_t longestListingLine = 4096;
+// The white space of the listing's pattern (\s): space, tab, and the ASCII line
+// and page breaks.
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads one listing line of the form
+//   ^\s+(\S+)\s+\(([^)]+)\)\s+"([^"]*)"\s+-\s+"[^"]*"\s+(/.+)$
+// by hand: every part of the pattern is followed by a character the part cannot
+// hold, so one pass without backtracking finds the same groups. (std::regex
+// recurses once per character and overflows a thread's stack on long lines.)
+class ListingLine {
+ public:
+  explicit ListingLine(std::string_view text) : text_(text) {}
+
+  std::optional<JDKInfo> read() {
+    if (!spaces()) return std::nullopt;
+    const std::string_view version = runWhile([](char c) { return !isSpace(c); });
+    if (version.empty() || !spaces() || !take('(')) return std::nullopt;
+    const std::string_view architecture = runWhile([](char c) { return c != ')'; });
+    if (architecture.empty() || !take(')') || !spaces() || !take('"')) return std::nullopt;
+    const std::string_view vendor = runWhile([](char c) { return c != '"'; });
+    if (!take('"') || !spaces() || !take('-') || !spaces() || !take('"')) return std::nullopt;
+    runWhile([](char c) { return c != '"'; });
+    if (!take('"') || !spaces()) return std::nullopt;
+    // "/" and at least one more character, none of them a line break (what "." matches).
+    const std::string_view path = text_.substr(position_);
+    if (path.size() < 2 || path.front() != '/' || path.find_first_of("\n\r") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    return JDKInfo{std::string(version), std::string(vendor), std::string(architecture),
+                   ProbeText::trimSpacesAndTabs(path)};
+  }
+
+ private:
+  template <class Predicate>
+  std::string_view runWhile(Predicate holds) {
+    const std::size_t start = position_;
+    while (position_ < text_.size() && holds(text_[position_])) ++position_;
+    return text_.substr(start, position_ - start);
+  }
+  bool spaces() { return !runWhile(isSpace).empty(); }
+  bool take(char c) {
+    if (position_ >= text_.size() || text_[position_] != c) return false;
+    ++position_;
+    return true;
+  }
+
+  std::string_view text_;
+  std::size_t position_ = 0;
+};
 
 std::optional<JDKInfo> jdkFromBundle(const FileSystemOperating& fs, const std::string& name) {
   const std::string bundle = std::string(JavaProbe::virtualMachinesFolder) + "/" + name;
@@ -41,24 +88,26 @@ std::optional<JDKInfo> jdkFromBundle(const FileSystemOperating& fs, const std::s
 }  // namespace
 
 std::vector<JDKInfo> JavaProbe::parseJavaHomeListing(std::string_view listing) {
-  static const std::regex line(R"re(^\s+(\S+)\s+\(([^)]+)\)\s+"([^"]*)"\s+-\s+"[^"]*"\s+(/.+)$)re");
   std::vector<JDKInfo> jdks;
   for (const auto& text : ProbeText::nonEmptyLines(listing)) {
-    if (text.size() > longestListingLine) continue;
-    std::smatch match;
-    if (!std::regex_match(text, match, line)) continue;
-    if (!match[1].matched || !match[2].matched || !match[3].matched || !match[4].matched) continue;
-    jdks.push_back(
-        JDKInfo{match[1].str(), match[3].str(), match[2].str(), ProbeText::trimSpacesAndTabs(match[4].str())});
+    if (!ProbeText::isFaithful(text)) continue;
+    if (auto jdk = ListingLine(text).read()) jdks.push_back(std::move(*jdk));
   }
   return jdks;
 }
 
 bool JavaProbe::isJavaVersion(std::string_view value) {
-  if (value.size() > longestListingLine) return false;
-  static const std::regex version(R"re(version\s+"(\d+)(?:\.(\d+))?)re");
+  // Searches `version "<value>"` for version\s+"(\d+)(?:\.(\d+))? : the word, white
+  // space, a quote and a digit (the optional rest never decides a match).
   const std::string text = "version \"" + std::string(value) + "\"";
-  return std::regex_search(text, version);
+  constexpr std::string_view word = "version";
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+    std::size_t i = at + word.size();
+    const std::size_t spacesStart = i;
+    while (i < text.size() && isSpace(text[i])) ++i;
+    if (i > spacesStart && i + 1 < text.size() && text[i] == '"' && isDigit(text[i + 1])) return true;
+  }
+  return false;
 }
 
 std::map<std::string, std::string> JavaProbe::parseReleaseFile(std::string_view text) {
@@ -81,7 +130,7 @@ std::optional<std::string> JavaProbe::javaHomeFromShellOutput(std::string_view o
     const std::size_t marker = line->find(javaHomeMarker);
     if (marker == std::string::npos) continue;
     std::string value = ProbeText::trimSpacesAndTabs(std::string_view(*line).substr(marker + javaHomeMarker.size()));
-    if (value.empty()) return std::nullopt;
+    if (value.empty() || !ProbeText::isFaithful(value)) return std::nullopt;
     return value;
   }
   return std::nullopt;
@@ -108,7 +157,7 @@ ProbeBundle JavaProbe::probe() const {
     const ProbeRun run = process_.run(ProcessRequest{.executable = whichPath, .arguments = {"java"}});
     if (!run.answered || run.exitCode != 0) return std::nullopt;
     std::string path = ProbeText::trimWhitespace(run.output);
-    if (path.empty()) return std::nullopt;
+    if (path.empty() || !ProbeText::isFaithful(path)) return std::nullopt;
     return path;
   });
   auto listed = std::async(std::launch::async, [this] {

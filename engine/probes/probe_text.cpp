@@ -1,6 +1,7 @@
 #include "engine/probes/probe_text.h"
 
 #include "engine/platform/text.h"
+#include "engine/platform/utf8.h"
 
 namespace bnch {
 namespace {
@@ -36,6 +37,11 @@ std::string ProbeText::lowercased(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return result;
+}
+
+bool ProbeText::isFaithful(std::string_view text) {
+  constexpr std::string_view replacement = "\xEF\xBF\xBD";  // U+FFFD
+  return decodeUtf8Lossy(std::string(text)).find(replacement) == std::string::npos;
 }
 
 }  // namespace bnch

@@ -16,6 +16,10 @@ struct ProbeText {
   static std::vector<std::string> nonEmptyLines(std::string_view text);
   // ASCII lower case; other bytes unchanged.
   static std::string lowercased(std::string_view text);
+  // False when the text holds bytes that are not UTF-8, or U+FFFD, which the
+  // process runner puts in place of such bytes. A program's answer that is not
+  // faithful text cannot name a path or a verdict and counts as no answer.
+  static bool isFaithful(std::string_view text);
 };
 
 }  // namespace bnch

@@ -53,7 +53,10 @@ void PythonInventoryScanner::sortInstalls(std::vector<PythonInstall>& installs) 
 
 PythonInventory PythonInventoryScanner::scan() const {
   PythonInventory inventory;
-  const std::string home = fs_.homeDirectory().string();
+  // Without trailing slashes, so that "HOME=/Users/alice/" builds the same paths
+  // and ownership folders as "/Users/alice".
+  std::string home = fs_.homeDirectory().string();
+  while (!home.empty() && home.back() == '/') home.pop_back();
   inventory.homeDirectory = home;
   auto& installs = inventory.installs;
 

@@ -13,7 +13,7 @@ PythonCommandResolution PythonPathProbe::resolve(const std::string& command) con
   if (which.exitCode != 0) return resolution;
   for (const auto& line : ProbeText::nonEmptyLines(which.output)) {
     std::string path = ProbeText::trimSpacesAndTabs(line);
-    if (path.starts_with("/") && ProbeFiles::isFile(fs_, path)) {
+    if (path.starts_with("/") && ProbeText::isFaithful(path) && ProbeFiles::isFile(fs_, path)) {
       resolution.resolvedPath = std::move(path);
       break;
     }

@@ -14,8 +14,8 @@ long long roundedAtLeastOne(double value, double unit) { return std::max(1LL, st
 ReadinessScreenCopy ReadinessScreenCopy::networkCopy(NetworkVerdict verdict,
                                                      std::optional<int> estimatedInstallSeconds) {
   if (verdict == NetworkVerdict::unreachable) {
-    return {"Your connection", "We can\u2019t reach the servers needed to install",
-            "The Apple and Homebrew download servers aren\u2019t responding right now. You can still try, but it may "
+    return {"Your connection", "We can't reach the servers needed to install",
+            "The Apple and Homebrew download servers aren't responding right now. You can still try, but it may "
             "fail partway. Checking your internet connection first is recommended.",
             "Continue now", "Stop and try later"};
   }

@@ -142,7 +142,10 @@ OperatingSystemVersion SystemProfiler::versionFromText(std::string_view productV
 Shell SystemProfiler::shell() const { return shellFromVariable(environment_.shell); }
 
 Shell SystemProfiler::shellFromVariable(const std::optional<std::string>& value) {
-  const std::string path = value.value_or("");
+  // The last path component, as a path reads it: trailing slashes do not end a
+  // component ("/bin/zsh/" names zsh), and "/" alone names no program.
+  std::string path = value.value_or("");
+  while (!path.empty() && path.back() == '/') path.pop_back();
   const std::size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name == "zsh") return Shell::zsh();
@@ -169,7 +172,7 @@ std::optional<std::string> SystemProfiler::miseExecutable() const {
   const ProbeRun which = process_.run(ProcessRequest{.executable = whichPath, .arguments = {"mise"}});
   if (!which.answered || which.exitCode != 0) return std::nullopt;
   const std::string path = ProbeText::trimWhitespace(which.output);
-  if (path.empty() || !ProbeFiles::isExecutableFile(fs_, path)) return std::nullopt;
+  if (path.empty() || !ProbeText::isFaithful(path) || !ProbeFiles::isExecutableFile(fs_, path)) return std::nullopt;
   return path;
 }
 
@@ -186,7 +189,10 @@ bool SystemProfiler::applicationExists(std::string_view appName) const {
 
 bool SystemProfiler::commandExists(std::string_view name) const {
   const ProbeRun which = process_.run(ProcessRequest{.executable = whichPath, .arguments = {std::string(name)}});
-  if (which.answered && which.exitCode == 0 && !ProbeText::trimWhitespace(which.output).empty()) return true;
+  if (which.answered && which.exitCode == 0 && ProbeText::isFaithful(which.output) &&
+      !ProbeText::trimWhitespace(which.output).empty()) {
+    return true;
+  }
   for (std::string_view folder : HomebrewContract::binFolders) {
     if (ProbeFiles::isExecutableFile(fs_, std::string(folder) + "/" + std::string(name))) return true;
   }
@@ -200,7 +206,9 @@ std::vector<std::string> SystemProfiler::cliLocations(std::string_view name,
   if (which.answered && which.exitCode == 0) {
     for (const auto& line : ProbeText::nonEmptyLines(which.output)) {
       std::string path = ProbeText::trimSpacesAndTabs(line);
-      if (path.starts_with("/") && ProbeFiles::isFile(fs_, path)) found.push_back(std::move(path));
+      if (path.starts_with("/") && ProbeText::isFaithful(path) && ProbeFiles::isFile(fs_, path)) {
+        found.push_back(std::move(path));
+      }
     }
   }
   std::vector<std::string> candidates;
@@ -292,6 +300,7 @@ bool SystemProfiler::isAdministrator() const {
 }
 
 std::optional<bool> SystemProfiler::administratorFromAnswer(std::string_view answer) {
+  if (!ProbeText::isFaithful(answer)) return std::nullopt;
   const std::string text = ProbeText::lowercased(ProbeText::trimWhitespace(answer));
   if (text.starts_with("yes")) return true;
   if (text.starts_with("no")) return false;

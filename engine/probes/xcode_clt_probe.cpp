@@ -11,7 +11,7 @@ std::optional<std::string> XcodeCLTProbe::probe() const {
 std::optional<std::string> XcodeCLTProbe::developerFolder(const ProbeRun& run) {
   if (!run.answered || run.exitCode != 0) return std::nullopt;
   const std::string folder = ProbeText::trimWhitespace(run.output);
-  if (folder.empty() || folder.find(' ') != std::string::npos) return std::nullopt;
+  if (folder.empty() || folder.find(' ') != std::string::npos || !ProbeText::isFaithful(folder)) return std::nullopt;
   return folder;
 }
 

@@ -19,7 +19,8 @@ class XcodeCLTProbe {
   explicit XcodeCLTProbe(const ShellRunner& shell) : process_(shell.process()) {}
 
   // The folder's absolute path, or nothing when xcode-select cannot start, does
-  // not answer, exits non-zero, or prints nothing or a text with a space.
+  // not answer, exits non-zero, or prints nothing, a text with a space or a text
+  // that is not UTF-8.
   std::optional<std::string> probe() const;
 
   // The rule applied to xcode-select's answer.

@@ -9,8 +9,10 @@
 
 namespace bnch {
 
-// Runs the command in a fresh login shell and trims its output. A shell that
-// cannot start gives empty text and exit code -1.
+// Runs the command in a fresh login shell (`/bin/zsh -lc`, output marker first)
+// and returns the trimmed text after the marker with the exit code. A shell that
+// cannot start gives the launch error's description (read the same way) and exit
+// code -1, so that the failure shows in the check's output. Never throws.
 ShellOutput runTrimmed(const ShellRunner& shell, const std::string& commandLine);
 
 }  // namespace bnch

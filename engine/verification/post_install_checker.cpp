@@ -65,7 +65,8 @@ std::optional<std::string> PostInstallChecker::check(const PostInstallCheck& pos
 }
 
 // The way the profiler finds command-line tools: `which -a` in a login zsh, no
-// output marker; a path is a line that begins with "/".
+// output marker; a path is a line that begins with "/" and names an existing file
+// (start-up files may print anything first, an alias or function is no file).
 bool PostInstallChecker::commandResolves(const std::string& name) const {
   ProcessResult result;
   try {
@@ -79,7 +80,8 @@ bool PostInstallChecker::commandResolves(const std::string& name) const {
   }
   if (result.exitCode != 0) return false;
   for (const std::string& line : nonEmptyLines(result.stdOut)) {
-    if (trimmedText(line).starts_with('/')) return true;
+    const std::string path = trimmedText(line);
+    if (path.starts_with('/') && fs_.fileExists(path)) return true;
   }
   return false;
 }

@@ -15,6 +15,7 @@
 #include "engine/verification/outcome_audit.h"
 #include "engine/verification/setup_verifier.h"
 #include "engine/workflow/once_only_events.h"
+#include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/spine_provider.h"
 #include "engine/workflow/spine_render_policy.h"
 
@@ -501,8 +502,12 @@ void SetupFlowModel::stageShown(const std::string& domain) {
   if (policy) {
     const auto offer = policy->offers.find(domain);
     if (offer != policy->offers.end() && emittedOfferDomains_.insert(domain).second) {
-      send(usage_events::offerShown(offer->second.offerID, offer->second.offerSurface, offer->second.eligibilityReason,
-                                    "", ""));
+      // A spine offer has no next step and this product asks no goal: both go out as null.
+      UsageEvent shown = usage_events::offerShown(offer->second.offerID, offer->second.offerSurface,
+                                                  offer->second.eligibilityReason, "", "");
+      shown.data["next_step"] = JSONValue(nullptr);
+      shown.data["goal"] = JSONValue(nullptr);
+      send(std::move(shown));
     }
   }
 }
@@ -575,11 +580,21 @@ void SetupFlowModel::recordCreatedProjects(const std::string& domain) {
   }
 }
 
+bool SetupFlowModel::confirmedByLocalCheck(const std::string& domain) const {
+  const std::optional<PendingInstall>& install = pendingInstall_ ? pendingInstall_ : approvedInstall_;
+  if (!install || install->id != domain || install->remediations.empty()) return false;
+  return std::all_of(install->remediations.begin(), install->remediations.end(), [](const SetupRemediation& r) {
+    return SharedStageCatalog::verifyPolicy(r) == VerifyPolicy::localVerification;
+  });
+}
+
 void SetupFlowModel::installFinished(const std::string& domain, InstallOutcome outcome, const std::string& errorText) {
   if (step_.kind != Step::Kind::stage || step_.name != domain) return;
   switch (outcome) {
     case InstallOutcome::success:
-      markCompleted(domain);
+      // An install whose success must be confirmed on the machine (a PATH repair,
+      // the Claude apps) counts only when the re-check after it finds the stage ready.
+      if (!confirmedByLocalCheck(domain)) markCompleted(domain);
       recordCreatedProjects(domain);
       failedStageErrors_.erase(domain);
       notify();

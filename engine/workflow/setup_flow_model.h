@@ -77,6 +77,9 @@ class SetupFlowModel {
   // The pending install for one action of a stage: the stage's remediation with
   // that identifier, titled with the action's label. Absent for an unknown action.
   std::optional<PendingInstall> pendingInstallFor(const std::string& domain, const std::string& actionID) const;
+  // Success marks the domain completed (so it shows as ready) unless its install
+  // is confirmed by checking the machine again; either way the model re-profiles,
+  // re-probes and moves on.
   void installFinished(const std::string& domain, InstallOutcome outcome, const std::string& errorText);
   // The screen's "Install Homebrew first": shows a stage directly.
   void showStage(const std::string& domain);
@@ -143,6 +146,9 @@ class SetupFlowModel {
   void refresh(const std::string& domain);
   void markCompleted(const std::string& domain);
   void recordCreatedProjects(const std::string& domain);
+  // Whether the approved install of the domain is confirmed by checking the
+  // machine again (every remediation's verify policy is localVerification).
+  bool confirmedByLocalCheck(const std::string& domain) const;
   void setStep(Step step);
   void notify();
   std::string key(const char* suffix) const { return config_.defaultsKey(suffix); }

@@ -32,7 +32,11 @@ def main() -> None:
 
     today = date.today()
     print(f"Today is {today:%A, %d %B %Y}.")
-    print(f"There are {days_until_new_year(today)} days left until New Year.")
+    days = days_until_new_year(today)
+    if days == 1:
+        print("New Year is tomorrow!")
+    else:
+        print(f"There are {days} days left until New Year.")
     print()
 
     # A list and a loop: try adding your own favourite fruit.

@@ -1,6 +1,7 @@
 // benchkit-doctor's profile, probes and readiness in the simulated Mac's named scenarios.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "harness/simulated_mac.h"
@@ -108,14 +109,14 @@ TEST_F(DoctorInMac, CondaFirstOnPathBesideHomebrewPython) {
   const json probes = doctorJson("conda-and-homebrew-python", {"probes"});
   EXPECT_EQ(probes["pythonPathVerdict"]["python3"]["resolvedPath"], "/Users/alice/miniconda3/bin/python3");
   EXPECT_EQ(probes["owningInstalls"]["python3"]["origin"], "competing:conda");
-  bool homebrewListed = false;
-  for (const auto& install : probes["pythonInventory"]["installs"]) {
-    if (install["origin"] != "homebrew") continue;
-    homebrewListed = true;
-    EXPECT_EQ(install["path"], "/opt/homebrew/bin/python3");
-    EXPECT_TRUE(install["version"].get<std::string>().starts_with("3.13.")) << install;
-  }
-  EXPECT_TRUE(homebrewListed);
+  // Versions come from folder names: the Command Line Tools' framework, the Cellar, conda's lib.
+  std::map<std::string, json> byOrigin;
+  for (const auto& install : probes["pythonInventory"]["installs"]) byOrigin[install["origin"]] = install;
+  ASSERT_EQ(byOrigin.size(), 3u) << probes["pythonInventory"];
+  EXPECT_EQ(byOrigin["apple"]["version"], "3.9");
+  EXPECT_EQ(byOrigin["homebrew"]["path"], "/opt/homebrew/bin/python3");
+  EXPECT_TRUE(byOrigin["homebrew"]["version"].get<std::string>().starts_with("3.13.")) << byOrigin["homebrew"];
+  EXPECT_EQ(byOrigin["competing:conda"]["version"], "3.12");
   EXPECT_EQ(probes["competingOwners"], json::array({"conda"}));
 }
 

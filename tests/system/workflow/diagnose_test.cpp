@@ -4,6 +4,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "harness/simulated_mac.h"
 
@@ -82,6 +84,124 @@ TEST_F(Diagnose, PyenvOwningPythonIsNamedAsTheCompetingOwner) {
   EXPECT_EQ(json.at("declineOwner"), "pyenv");
   EXPECT_EQ(stage(json, "python").at("diagnosis").at("classification"), "fixable");
   EXPECT_EQ(json.at("evidence").at("sections").at(1).at("rows").at(0), "`python` \u2014 pyenv 3.11.9");
+}
+
+// The expected class of every stage, in workflow order. None of the scenarios has
+// an AI tool, an editor or the GitHub CLI, so the optional part is the same in all.
+struct ScenarioClasses {
+  const char* scenario;
+  const char* clt;
+  const char* shellConfig;
+  const char* homebrew;
+  const char* warp;
+  const char* python;
+};
+
+std::vector<std::pair<std::string, std::string>> expectedStages(const ScenarioClasses& expected) {
+  return {
+      {"clt", expected.clt},
+      {"shell-config", expected.shellConfig},
+      {"homebrew", expected.homebrew},
+      {"warp", expected.warp},
+      {"python", expected.python},
+      {"python-project", "fixable"},
+      {"ai-claude", "fixable"},
+      {"codex", "fixable"},
+      {"project", "fixable"},
+      {"skills", "fixable"},
+      {"mcp", "fixable"},
+      {"editor", "fixable"},
+      {"notes", "fixable"},
+      {"languages", "fixable"},
+      {"agent-docs", "ready"},
+      {"git", "fixable"},
+  };
+}
+
+class DiagnoseScenario : public ::testing::TestWithParam<ScenarioClasses> {
+ protected:
+  void SetUp() override {
+    if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  }
+};
+
+TEST_P(DiagnoseScenario, EveryStageHasTheExpectedClass) {
+  const ScenarioClasses& expected = GetParam();
+  const Json json = doctorJson(expected.scenario, {"diagnose"});
+  std::vector<std::pair<std::string, std::string>> actual;
+  for (const Json& s : json.at("stages")) {
+    actual.emplace_back(s.at("domainID").get<std::string>(), s.at("diagnosis").at("classification").get<std::string>());
+  }
+  EXPECT_EQ(actual, expectedStages(expected)) << expected.scenario;
+  // A ready stage never offers an action; a fixable primary stage always does.
+  for (const Json& s : json.at("stages")) {
+    if (s.at("diagnosis").at("classification") == "ready") {
+      EXPECT_TRUE(s.at("actions").empty()) << s.dump();
+    }
+    if (s.at("placement") == "primary" && s.at("diagnosis").at("classification") == "fixable") {
+      EXPECT_FALSE(s.at("actions").empty()) << s.dump();
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, DiagnoseScenario,
+    ::testing::Values(ScenarioClasses{"fresh-mac", "fixable", "fixable", "fixable", "fixable", "fixable"},
+                      ScenarioClasses{"ready-mac", "ready", "ready", "ready", "ready", "ready"},
+                      ScenarioClasses{"intel-brew-on-apple-silicon", "ready", "fixable", "fixable", "fixable",
+                                      "fixable"},
+                      ScenarioClasses{"brew-not-on-path", "ready", "fixable", "fixable", "fixable", "fixable"},
+                      ScenarioClasses{"pyenv-owns-python", "ready", "fixable", "ready", "fixable", "fixable"},
+                      ScenarioClasses{"conda-and-homebrew-python", "ready", "fixable", "ready", "fixable", "fixable"},
+                      ScenarioClasses{"standard-user", "fixable", "fixable", "fixable", "fixable", "fixable"},
+                      ScenarioClasses{"old-macos", "fixable", "fixable", "fixable", "fixable", "fixable"},
+                      ScenarioClasses{"noisy-zprofile", "ready", "ready", "ready", "ready", "ready"},
+                      ScenarioClasses{"offline", "ready", "ready", "ready", "ready", "ready"}),
+    [](const ::testing::TestParamInfo<ScenarioClasses>& info) {
+      std::string name = info.param.scenario;
+      for (char& c : name) {
+        if (c == '-') c = '_';
+      }
+      return name;
+    });
+
+TEST_F(Diagnose, IntelBrewOnAppleSiliconOffersTheNativeInstall) {
+  const Json json = doctorJson("intel-brew-on-apple-silicon", {"diagnose"});
+  const Json& homebrew = stage(json, "homebrew");
+  EXPECT_EQ(homebrew.at("diagnosis").at("headline"), "Homebrew is installed for the wrong chip");
+  ASSERT_EQ(homebrew.at("actions").size(), 1u);
+  EXPECT_EQ(homebrew.at("actions").at(0).at("id"), "homebrew");
+  EXPECT_EQ(homebrew.at("actions").at(0).at("verifyPolicy"), "installCompletion");
+  EXPECT_EQ(json.at("summaryLines").at(2), "Homebrew: installed for the wrong chip");
+}
+
+TEST_F(Diagnose, CondaOwningPythonIsNamedAsTheCompetingOwner) {
+  const Json json = doctorJson("conda-and-homebrew-python", {"diagnose"});
+  EXPECT_EQ(json.at("declineOwner"), "conda");
+  const Json& rows = json.at("evidence").at("sections").at(1).at("rows");
+  EXPECT_EQ(rows.at(0).get<std::string>().rfind("`python` \u2014 conda", 0), 0u) << rows.dump();
+  EXPECT_EQ(rows.at(1).get<std::string>().rfind("`python3` \u2014 conda", 0), 0u) << rows.dump();
+  EXPECT_EQ(json.at("evidence").at("note"),
+            "Continuing will install and properly configure Python using the uv utility.");
+}
+
+TEST_F(Diagnose, AStandardUserIsToldButStillOfferedTheCommandLineTools) {
+  const Json json = doctorJson("standard-user", {"diagnose"});
+  const Json& clt = stage(json, "clt");
+  EXPECT_EQ(clt.at("diagnosis").at("headline"), "Not logged in as an administrator");
+  ASSERT_EQ(clt.at("actions").size(), 1u);
+  EXPECT_EQ(clt.at("actions").at(0).at("id"), "clt");
+  EXPECT_EQ(json.at("summaryLines").at(0), "Command Line Tools: not installed");
+}
+
+TEST_F(Diagnose, GreetingsAndAMissingNetworkDoNotChangeTheDiagnosis) {
+  const Json ready = doctorJson("ready-mac", {"diagnose"});
+  for (const char* scenario : {"noisy-zprofile", "offline"}) {
+    const Json json = doctorJson(scenario, {"diagnose"});
+    EXPECT_EQ(json.at("summaryLines"), ready.at("summaryLines")) << scenario;
+    EXPECT_EQ(json.at("evidence"), ready.at("evidence")) << scenario;
+    EXPECT_TRUE(json.at("declineOwner").is_null()) << scenario;
+  }
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ tail -n 1 Documents/Python-Example-Project/main.py | grep -qxF "# my change" || 
 
 # The projects run with the uv of this Mac: the example program greets, the
 # scaffold's test command passes.
-out=$(zsh -lc 'cd ~/Documents/Python-Example-Project && uv run python main.py' 2>&1) ||
+out=$(zsh -lc 'cd ~/Documents/Python-Example-Project && uv run main.py' 2>&1) ||
   fail "the example program failed: $out"
 printf '%s\n' "$out" | grep -qxF "Hello, there! Python is working on your Mac." || fail "unexpected: $out"
 "$driver" create-project coding >/dev/null || fail "create-project coding failed"

@@ -1,5 +1,8 @@
 // The text rules the profiler applies to what programs and files answer.
 #include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <functional>
 
 #include "engine/probes/java_probe.h"
 #include "engine/probes/system_profiler.h"
@@ -28,10 +31,36 @@ TEST(JavaHomeListing, ReadsJdkLinesWithTabsAndSpacesAndSkipsTheRest) {
   EXPECT_EQ(jdks[1], (JDKInfo{"17.0.9", "Amazon.com Inc.", "x86_64", "/Users/alice/jdks/corretto 17/Home"}));
 }
 
-TEST(JavaHomeListing, GarbageAndHugeLinesGiveNothing) {
+// Runs `work` on a thread with the 512 KB stack macOS gives secondary threads.
+void onSmallStack(const std::function<void()>& work) {
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 512 * 1024);
+  pthread_t thread;
+  auto run = [](void* argument) -> void* {
+    (*static_cast<const std::function<void()>*>(argument))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&work)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+}
+
+TEST(JavaHomeListing, GarbageGivesNothingAndLongLinesAreRead) {
   EXPECT_TRUE(JavaProbe::parseJavaHomeListing("Unable to find any JVMs matching version \"(null)\".\n").empty());
-  EXPECT_TRUE(JavaProbe::parseJavaHomeListing(" " + std::string(100000, 'x') + " (a) \"b\" - \"c\" /d").empty());
   EXPECT_TRUE(JavaProbe::parseJavaHomeListing("\xff\xfe (\xff) \"\" - \"\" \n").empty());
+  EXPECT_TRUE(JavaProbe::parseJavaHomeListing("    17 () \"v\" - \"n\" /jdk\n").empty());    // empty architecture
+  EXPECT_TRUE(JavaProbe::parseJavaHomeListing("    17 (arm64) \"v\" - \"n\" /\n").empty());  // "/" alone
+  EXPECT_TRUE(JavaProbe::parseJavaHomeListing("    17 (arm64) \"v\" -\"n\" /jdk\n").empty());
+  EXPECT_TRUE(JavaProbe::parseJavaHomeListing("    17 (arm64) \"v\" - \"n\" /jdk\rHome\n").empty());
+  // A long line is read in one pass, also on a small stack.
+  const std::string folder = "/Library/Java/" + std::string(200000, 'x');
+  std::vector<JDKInfo> jdks;
+  onSmallStack([&] {
+    jdks = JavaProbe::parseJavaHomeListing("    17.0.9 (arm64) \"Vendor (x) \" - \"Name\" " + folder + " \n");
+    EXPECT_TRUE(JavaProbe::isJavaVersion(std::string(200000, '1')));
+  });
+  EXPECT_EQ(jdks, (std::vector<JDKInfo>{{"17.0.9", "Vendor (x) ", "arm64", folder}}));
 }
 
 TEST(JavaVersionTest, ValueMustBeginWithDigits) {
@@ -41,6 +70,8 @@ TEST(JavaVersionTest, ValueMustBeginWithDigits) {
   EXPECT_FALSE(JavaProbe::isJavaVersion(""));
   EXPECT_FALSE(JavaProbe::isJavaVersion("v17"));
   EXPECT_FALSE(JavaProbe::isJavaVersion(" 17"));
+  EXPECT_FALSE(JavaProbe::isJavaVersion(".17"));
+  EXPECT_TRUE(JavaProbe::isJavaVersion("x\" version \"9"));  // searched, as the pattern is
 }
 
 TEST(ReleaseFile, SplitsAtFirstEqualsAndDropsQuotes) {
@@ -81,7 +112,9 @@ TEST(ShellVariable, LastPathComponentNamesTheShell) {
   EXPECT_EQ(SystemProfiler::shellFromVariable("bash"), Shell::bash());
   EXPECT_EQ(SystemProfiler::shellFromVariable("/usr/local/bin/tcsh"), Shell::other("tcsh"));
   EXPECT_EQ(SystemProfiler::shellFromVariable(std::nullopt), Shell::other("unknown"));
+  EXPECT_EQ(SystemProfiler::shellFromVariable("/bin/zsh/"), Shell::zsh());
   EXPECT_EQ(SystemProfiler::shellFromVariable("/"), Shell::other("unknown"));
+  EXPECT_EQ(SystemProfiler::shellFromVariable("//"), Shell::other("unknown"));
   EXPECT_EQ(SystemProfiler::shellFromVariable(""), Shell::other("unknown"));
 }
 

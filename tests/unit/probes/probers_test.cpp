@@ -102,9 +102,10 @@ TEST_F(ProberTest, PythonProberAddsInventoryAndCommandResolution) {
   fs_.makeExecutable("/usr/bin/python3");
   fs_.makeDirectory("/Users/alice/.pyenv/versions/3.11.9");
   fs_.makeExecutable("/Users/alice/.pyenv/shims/python3");
-  process_->answerShell(
-      "/usr/bin/which python3",
-      ScriptedReply::prints("python3: aliased\n/Users/alice/.pyenv/shims/python3\n/usr/bin/python3\n"));
+  fs_.makeExecutable("/Users/alice/bin\xff/python3");  // a line that is not UTF-8 names no path
+  process_->answerShell("/usr/bin/which python3",
+                        ScriptedReply::prints("python3: aliased\n/Users/alice/bin\xff/python3\n"
+                                              "/Users/alice/.pyenv/shims/python3\n/usr/bin/python3\n"));
   process_->answerShell("/usr/bin/which python", ScriptedReply::prints("/Users/alice/.pyenv/shims/python\n"));
 
   const SetupProbeBundle bundle = PythonProber().probe(ShellRunner(process_), fs_);

@@ -89,6 +89,16 @@ TEST_F(PythonInventoryTest, EmptyMacAndUnreadableFoldersGiveNoInstalls) {
   EXPECT_EQ(installs, (std::vector<PythonInstall>{{Origin::homebrew(), "/opt/homebrew/bin/python3", std::nullopt}}));
 }
 
+TEST_F(PythonInventoryTest, AHomeWithATrailingSlashGivesTheSamePathsAndOwners) {
+  RootedFileSystem slashed(dir_.path(), {.home = "/Users/alice/"});
+  const std::string uv = home_ + "/.local/share/uv/python/cpython-3.13.1-macos-aarch64-none";
+  fs_.makeDirectory(uv);
+  const PythonInventory inventory = PythonInventoryScanner(slashed).scan();
+  EXPECT_EQ(inventory, PythonInventoryScanner(fs_).scan());
+  EXPECT_EQ(inventory.installs, (std::vector<PythonInstall>{{Origin::uv(), uv + "/bin/python3", "3.13.1"}}));
+  EXPECT_EQ(PythonOwnership::owningInstall(home_ + "/.local/bin/python3", inventory), inventory.installs[0]);
+}
+
 PythonInventory sampleInventory() {
   const std::string home = "/Users/alice";
   return PythonInventory{

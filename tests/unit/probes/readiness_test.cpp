@@ -110,10 +110,14 @@ TEST(ReadinessScreenCopy, NetworkTexts) {
   EXPECT_NE(ReadinessScreenCopy::networkCopy(NetworkVerdict::slow, 20).body.find("about 1 minutes"), std::string::npos);
 
   const auto unreachable = ReadinessScreenCopy::networkCopy(NetworkVerdict::unreachable, std::nullopt);
-  EXPECT_EQ(unreachable.headline, "We can\u2019t reach the servers needed to install");
+  // Straight apostrophes in these two texts.
+  EXPECT_EQ(unreachable.headline, "We can't reach the servers needed to install");
   EXPECT_EQ(unreachable.body,
-            "The Apple and Homebrew download servers aren\u2019t responding right now. You can still try, but it may "
+            "The Apple and Homebrew download servers aren't responding right now. You can still try, but it may "
             "fail partway. Checking your internet connection first is recommended.");
+  EXPECT_EQ(unreachable.windowTitle, "Your connection");
+  EXPECT_EQ(unreachable.continueLabel, "Continue now");
+  EXPECT_EQ(unreachable.stopLabel, "Stop and try later");
 }
 
 TEST(ReadinessScreenCopy, DiskAndMacOSTexts) {

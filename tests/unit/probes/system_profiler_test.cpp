@@ -128,6 +128,35 @@ TEST_F(SystemProfilerTest, MiseFoundThroughWhichOnlyWhenExecutable) {
   EXPECT_EQ(SystemProfiler(shell, fs_, {}).miseExecutable(), std::nullopt);
 }
 
+TEST_F(SystemProfilerTest, AnswersThatAreNotUtf8CountAsNoAnswer) {
+  fs_.makeExecutable("/opt/homebrew/bin/claude");
+  fs_.makeExecutable("/opt/homebrew/bin/cl\xffude");
+  process_->answer("/usr/bin/xcode-select", {"-p"}, ScriptedReply::prints("/Library/Developer/\xff\xfeTools\n"));
+  process_->answer("/usr/sbin/dseditgroup", {"-o", "checkmember", "-m", "alice", "admin"},
+                   ScriptedReply::prints("no \xff\n"));
+  process_->answer("/usr/bin/which", {"java"},
+                   ScriptedReply::prints("/usr/bin/j\xc3"
+                                         "ava\n"));
+  process_->answer("/usr/bin/which", {"codex"}, ScriptedReply::prints("\xef\xbf\xbd\n"));
+  process_->answerShell("/usr/bin/which -a claude", ScriptedReply::prints("/opt/homebrew/bin/cl\xffude\n"));
+  process_->answerShell("echo __BNCH_JAVA_HOME__:$JAVA_HOME", ScriptedReply::prints("__BNCH_JAVA_HOME__:/jdk\xff\n"));
+
+  const SystemProfile result = profile();
+  EXPECT_EQ(result.xcodeCommandLineToolsPath, std::nullopt);
+  EXPECT_TRUE(result.isAdministrator);  // no verdict, not a "no"
+  EXPECT_EQ(result.javaState.whichJava, std::nullopt);
+  EXPECT_EQ(result.javaState.javaHomeInActiveShell, std::nullopt);
+  EXPECT_FALSE(result.aiTooling.codexCLI);  // which said nothing readable and no file is there
+  // Only the readable candidate is listed.
+  EXPECT_EQ(result.aiTooling.claudeCliLocations, std::vector<std::string>{"/opt/homebrew/bin/claude"});
+}
+
+TEST_F(SystemProfilerTest, AUserNameWithSpacesIsOneArgument) {
+  process_->answer("/usr/sbin/dseditgroup", {"-o", "checkmember", "-m", "Alice Smith", "admin"},
+                   ScriptedReply::prints("no Alice Smith is NOT a member of admin\n"));
+  EXPECT_FALSE(profile({"/bin/zsh", "Alice Smith"}).isAdministrator);
+}
+
 TEST_F(SystemProfilerTest, HangingProgramsCountAsNotAnswering) {
   fs_.makeExecutable("/opt/homebrew/bin/brew");
   for (const char* program : {"/usr/bin/xcode-select", "/usr/sbin/dseditgroup", "/usr/libexec/java_home",

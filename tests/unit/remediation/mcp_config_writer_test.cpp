@@ -102,6 +102,21 @@ TEST_F(MCPConfigWriterTest, ClaudeKeepsEveryOtherValueExactlyAndBacksUpTheOldFil
             "}");
 }
 
+TEST_F(MCPConfigWriterTest, ALinkedConfigIsWrittenThroughAndTheLinkKept) {
+  fs.makeDirectory("/Users/alice/.claude");
+  fs.writeFile("/Users/alice/dotfiles/claude.json", R"({"theme":"dark"})", 0644);
+  fs.makeSymlink("/Users/alice/.claude.json", "/Users/alice/dotfiles/claude.json");
+
+  EXPECT_FALSE(writer.addToClaude("firecrawl", kFirecrawl).failed);
+
+  const auto items = fs.snapshot();
+  EXPECT_EQ(items.at("/Users/alice/.claude.json").type, FileType::symlink);
+  EXPECT_EQ(items.at("/Users/alice/.claude.json").contents, "/Users/alice/dotfiles/claude.json");
+  EXPECT_NE(items.at("/Users/alice/dotfiles/claude.json").contents.find("\"firecrawl\""), std::string::npos);
+  EXPECT_EQ(items.at("/Users/alice/dotfiles/claude.json").mode & 0777, 0600u);
+  EXPECT_EQ(items.at("/Users/alice/.claude.json.bak").contents, R"({"theme":"dark"})");
+}
+
 TEST_F(MCPConfigWriterTest, AServerAlreadyInClaudesConfigIsLeftAsIs) {
   fs.makeDirectory("/Users/alice/.claude");
   const std::string original = R"({"mcpServers":{"firecrawl":{"type":"http","url":"https://example.com/mine"}}})";

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <regex>
 
 #include "engine/platform/live_file_system.h"
 #include "engine/remediation/agent_skill.h"
@@ -101,6 +102,32 @@ TEST_F(BundledResources, EveryProjectTemplateIsThereWithAgentNotes) {
   const std::string readme = fs.readString(python / "README.md");
   EXPECT_NE(readme.find("uv run main.py"), std::string::npos);
   EXPECT_NE(readme.find("uv add <package>"), std::string::npos);
+}
+
+// The notes of a project send the reader (and the assistant) to other notes by
+// name, such as REQUIREMENTS.md; every note named must be in the project.
+TEST_F(BundledResources, EveryNoteAProjectNamesIsInTheProject) {
+  ResourceLocator locator(fs, {.resourcesDirectory = resources});
+  const std::regex noteName("\\b[A-Z][A-Z-]*\\.md\\b");
+  int references = 0;
+  for (auto projectTemplate : {ProjectTemplate::simple, ProjectTemplate::coding, ProjectTemplate::python}) {
+    const auto folder = *locator.exampleProject(projectTemplate);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+      if (entry.path().extension() != ".md") continue;
+      const std::string text = fs.readString(entry.path());
+      for (std::sregex_iterator match(text.begin(), text.end(), noteName), end; match != end; ++match) {
+        ++references;
+        EXPECT_TRUE(fs.fileExists(folder / match->str()))
+            << entry.path().lexically_relative(resources) << " names " << match->str();
+      }
+    }
+  }
+  EXPECT_GT(references, 10);
+
+  const auto coding = *locator.exampleProject(ProjectTemplate::coding);
+  for (const char* name : {"CLAUDE.md", "AGENTS.md"}) {
+    EXPECT_NE(fs.readString(coding / name).find("`uv run python -m unittest`"), std::string::npos) << name;
+  }
 }
 
 }  // namespace

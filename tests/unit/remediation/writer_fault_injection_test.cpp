@@ -37,6 +37,9 @@ void personsShellFiles(RootedFileSystem& fs) {
   fs.makeSymlink("/Users/alice/.zshrc", "/Users/alice/dotfiles/zshrc");
 }
 
+// A new Mac: the start-up files get their header line, written together with the block.
+void emptyHome(RootedFileSystem& fs) { fs.makeDirectory("/Users/alice"); }
+
 void personsAgentFiles(RootedFileSystem& fs) {
   fs.makeDirectory("/Users/alice/.claude");
   fs.writeFile("/Users/alice/.claude.json", R"({"numStartups": 3, "costUSD": 0.10, "projects": {"/x": {}}})", 0600);
@@ -47,9 +50,13 @@ void personsAgentFiles(RootedFileSystem& fs) {
   fs.makeExecutable("/opt/homebrew/bin/brew");
 }
 
+bool configureFails(FileSystemOperating& fs) {
+  return !ShellConfigurator(fs, ProductConfig::python()).configure().succeeded;
+}
+
 const Scenario kScenarios[] = {
-    {"ShellConfigurator::configure", personsShellFiles,
-     [](FileSystemOperating& fs) { return !ShellConfigurator(fs, ProductConfig::python()).configure().succeeded; }},
+    {"ShellConfigurator::configure", personsShellFiles, configureFails},
+    {"ShellConfigurator::configure (new Mac)", emptyHome, configureFails},
     {"MCPConfigWriter::addToClaude", personsAgentFiles,
      [](FileSystemOperating& fs) {
        return MCPConfigWriter(fs).addToClaude("firecrawl", "https://mcp.firecrawl.dev/v2/mcp").failed;
@@ -82,6 +89,7 @@ struct Machine {
 TEST(WriterFaultInjection, EveryFailurePointLeavesEachFileWholeAndIsReported) {
   int exercised = 0;
   for (const auto& scenario : kScenarios) {
+    const int exercisedBefore = exercised;
     Machine clean(scenario);
     const Snapshot before = clean.rooted->snapshot();
     ASSERT_FALSE(scenario.run(clean.faulty)) << scenario.name;
@@ -115,6 +123,7 @@ TEST(WriterFaultInjection, EveryFailurePointLeavesEachFileWholeAndIsReported) {
         ++exercised;
       }
     }
+    std::printf("fault points exercised in %s: %d\n", scenario.name, exercised - exercisedBefore);
   }
   std::printf("fault points exercised: %d\n", exercised);
   EXPECT_GT(exercised, 20);

@@ -71,8 +71,10 @@ TEST_F(PostInstallCheckerTest, CommandsResolveThroughWhichInALoginShell) {
   answerWhich("gh", ScriptedReply::prints("gh not found\n", 1));
   EXPECT_EQ(checker.check(gh), missing);
 
-  // Start-up files may print first; only an absolute path counts.
-  answerWhich("gh", ScriptedReply::prints("Welcome!\n  /opt/homebrew/bin/gh\n"));
+  // Start-up files may print first; only an absolute path of an existing file counts.
+  answerWhich("gh", ScriptedReply::prints("Welcome!\ngh: aliased to /opt/homebrew/bin/gh\n  /opt/homebrew/bin/gh\n"));
+  EXPECT_EQ(checker.check(gh), missing);
+  fs.makeExecutable("/opt/homebrew/bin/gh");
   EXPECT_EQ(checker.check(gh), std::nullopt);
   EXPECT_TRUE(runner->unanswered().size() == 1u);  // only the first, unscripted call
 }

@@ -195,6 +195,13 @@ TEST_F(PythonVerifierTest, AFailedInitSkipsThePackageButStillRemovesTheProbe) {
   EXPECT_TRUE(result.probeRemoved);
   EXPECT_EQ(runner->shellCount(kAdd), 0u);
   EXPECT_FALSE(fs->fileExists(kProbe));
+
+  // A shell that cannot start for `uv init`: the launch error is the step's output.
+  runner->answerShell(kInit, ScriptedReply::failsToStart("Resource temporarily unavailable"));
+  const PythonVerifier::Run unstarted = run();
+  EXPECT_EQ(unstarted.steps[2].verdict, Verdict::failed);
+  EXPECT_EQ(unstarted.steps[2].output, "Resource temporarily unavailable");
+  EXPECT_TRUE(unstarted.probeRemoved);
 }
 
 TEST_F(PythonVerifierTest, AProbeLeftByAnEarlierRunIsClearedBeforeInit) {

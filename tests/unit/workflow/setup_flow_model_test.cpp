@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <future>
 
 #include "engine/probes/setup_prober.h"
 #include "engine/verification/setup_verifier.h"
@@ -230,7 +232,16 @@ TEST_F(FlowModelTest, FreshMacWalksEveryPrimaryStageThenOffersAndOutcome) {
   const JSONObject diagnosis = first(*tracker, "diagnosis_reached");
   EXPECT_EQ(diagnosis.at("reason"), JSONValue("fixable"));
   EXPECT_EQ(diagnosis.at("fixable_count"), JSONValue(5));
-  EXPECT_EQ(first(*tracker, "offer_action").at("action"), JSONValue("selected"));
+  EXPECT_EQ(first(*tracker, "offer_shown"), (JSONObject{{"offer_id", JSONValue("warp")},
+                                                        {"offer_surface", JSONValue("post_homebrew")},
+                                                        {"eligibility_reason", JSONValue("warp_not_installed")},
+                                                        {"next_step", JSONValue(nullptr)},
+                                                        {"goal", JSONValue(nullptr)}}));
+  EXPECT_EQ(first(*tracker, "offer_action"), (JSONObject{{"offer_id", JSONValue("warp")},
+                                                         {"offer_surface", JSONValue("post_homebrew")},
+                                                         {"action", JSONValue("selected")},
+                                                         {"result", JSONValue(nullptr)},
+                                                         {"next_step", JSONValue(nullptr)}}));
   EXPECT_EQ(first(*tracker, "outcome_reported").at("engine_outcome"), JSONValue("likely_resolved"));
   EXPECT_EQ(first(*tracker, "outcome_reported").at("self_report"), JSONValue("resolved"));
 
@@ -277,9 +288,11 @@ TEST_F(FlowModelTest, VerificationFailureSkipsOffersAndTheKeepGoingGate) {
   model->verify();
   EXPECT_EQ(model->step(), Step::of(Step::Kind::outcome));
   EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "verifying", "outcome"}));
-  const JSONObject event = first(*tracker, "verify_failed");
-  EXPECT_EQ(event.at("exit_code"), JSONValue(1));
-  EXPECT_EQ(count(*tracker, "offer_shown"), 0);
+  EXPECT_EQ(tracker->names(), (std::vector<std::string>{"diagnosis_reached", "verify_failed"}));
+  EXPECT_EQ(first(*tracker, "verify_failed"),
+            (JSONObject{{"engine_outcome", JSONValue("blocked")},
+                        {"exit_code", JSONValue(1)},
+                        {"failed_checks", JSONValue(JSONValue::Array{JSONValue("package_installs")})}}));
   EXPECT_EQ(spine_lookups::outcomeTexts(model->config(), false).headline, "Setup didn't finish");
 }
 
@@ -299,6 +312,11 @@ TEST_F(FlowModelTest, EarlierShellConfigCountsAsReadyButEarlierPythonDoesNot) {
   EXPECT_EQ(model->completedDomains(), (std::set<std::string>{"no-such-domain", "python", "shell-config"}));
   model->continueFromDiagnosis();
   EXPECT_EQ(model->step(), Step::stage("python"));
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "stage:python"}));
+  EXPECT_EQ(tracker->names(), std::vector<std::string>{"diagnosis_reached"});
+  // The carried-over stage no longer counts as work to do.
+  EXPECT_EQ(first(*tracker, "diagnosis_reached").at("fixable_domains"),
+            JSONValue(JSONValue::Array{JSONValue("python")}));
 }
 
 TEST_F(FlowModelTest, FailedHomebrewInstallStaysWithItsErrorAndFailedSkillsInstallMovesOn) {
@@ -324,6 +342,38 @@ TEST_F(FlowModelTest, FailedHomebrewInstallStaysWithItsErrorAndFailedSkillsInsta
   EXPECT_EQ(model->step(), Step::stage("mcp"));
   EXPECT_EQ(model->failedStageErrors().count("skills"), 0u);
   EXPECT_EQ(model->completedThisRun().count("skills"), 0u);
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "stage:shell-config", "stage:homebrew",
+                                             "stage:warp", "stage:skills", "stage:mcp"}));
+  // Install events belong to the progress screen; the model sends only the diagnosis here.
+  EXPECT_EQ(tracker->names(), std::vector<std::string>{"diagnosis_reached"});
+}
+
+TEST_F(FlowModelTest, APathRepairCountsOnlyWhenTheRecheckFindsBrew) {
+  store->set(StoredValue{std::string("learning")}, key(".experience_bucket"));
+  SetupProbeBundle notOnPath = readyProbes();
+  notOnPath.pathVisiblePrimaryTools.clear();
+  notOnPath.versionExitCode = 127;
+  auto model = makeModel(notOnPath, passed());
+  model->start(readyMac());
+  model->continueFromDiagnosis();
+  ASSERT_EQ(model->step(), Step::stage("homebrew"));
+  ASSERT_EQ(model->workflow()->steps[2].stage->actions().at(0).id, "path-repair:homebrew");
+
+  // The repair reported success but a fresh shell still cannot run brew.
+  install(*model, "homebrew", Outcome::success);
+  EXPECT_EQ(model->step(), Step::of(Step::Kind::verifying));
+  EXPECT_EQ(model->workflow()->steps[2].stage->diagnosis().classification, SetupDiagnosisClassification::fixable);
+  EXPECT_EQ(model->completedThisRun().count("homebrew"), 0u);
+  EXPECT_FALSE(store->string(key(".completed_domains")));
+
+  // Repaired for real: the re-check finds it.
+  model->showStage("homebrew");
+  prober->set(readyProbes());
+  install(*model, "homebrew", Outcome::success);
+  EXPECT_EQ(model->workflow()->steps[2].stage->diagnosis().classification, SetupDiagnosisClassification::ready);
+  EXPECT_EQ(steps, (std::vector<std::string>{"loading", "diagnosisSummary", "stage:homebrew", "verifying",
+                                             "stage:homebrew", "verifying"}));
+  EXPECT_EQ(tracker->names(), std::vector<std::string>{"diagnosis_reached"});
 }
 
 TEST_F(FlowModelTest, OutcomeHookAndSatisfactionEventsOncePerProcess) {
@@ -430,6 +480,41 @@ TEST_F(FlowModelTest, SkippingTheQuestionStoresTheSkipValueAndTierTwo) {
   EXPECT_EQ(model->experienceContext().tier, 2);
   EXPECT_TRUE(store->boolean(key(".experience_skipped")));
   EXPECT_EQ(first(*tracker, "experience_bucket").at("bucket"), JSONValue("some-experience"));
+}
+
+// A prober that tells when it has started.
+class SignallingProber final : public SetupProber {
+ public:
+  explicit SignallingProber(SetupProbeBundle bundle) : bundle_(std::move(bundle)) {}
+  SetupProbeBundle probe(const ShellRunner&, FileSystemOperating&) const override {
+    started.set_value();
+    return bundle_;
+  }
+  mutable std::promise<void> started;
+
+ private:
+  SetupProbeBundle bundle_;
+};
+
+TEST_F(FlowModelTest, LoadProfilesAndProbesAtTheSameTime) {
+  store->set(StoredValue{std::string("learning")}, key(".experience_bucket"));
+  auto model = makeModel(readyProbes(), passed(), [] { return readyMac(); });
+  auto signalling = std::make_shared<SignallingProber>(readyProbes());
+  ProductConfig config = model->config();
+  config.prober = signalling;
+  std::future<void> proberStarted = signalling->started.get_future();
+  // The profiler only finishes once the prober has started: run one after the
+  // other, the load would find the prober never started.
+  bool sawProber = false;
+  SetupFlowModel concurrent(services, config, tracker, std::make_shared<InlineExecutor>(), [&] {
+    sawProber = proberStarted.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    return readyMac();
+  });
+  concurrent.start();
+  EXPECT_TRUE(sawProber);
+  EXPECT_EQ(concurrent.step(), Step::of(Step::Kind::diagnosisSummary));
+  EXPECT_EQ(concurrent.profile(), readyMac());
+  EXPECT_EQ(concurrent.probes(), readyProbes());
 }
 
 TEST_F(FlowModelTest, ModelDestroyedWhileWorkIsInFlightIsNotTouched) {

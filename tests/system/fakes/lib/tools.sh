@@ -38,7 +38,7 @@ set_uv_arch() { if [ "$MACSIM_ARCH" = arm64 ]; then UV_ARCH=aarch64; else UV_ARC
 
 install_clt() {
   local d=/Library/Developer/CommandLineTools
-  mk_dir "$d/SDKs/MacOSX.sdk" "$d/Library/Frameworks"
+  mk_dir "$d/SDKs/MacOSX.sdk" "$d/Library/Frameworks/Python3.framework/Versions/3.9/bin"
   mk_file "$d/usr/bin/clang" 755 <<< $'#!/bin/sh\nexec /usr/bin/cc "$@"'
   mk_file "$d/usr/bin/git" 755 <<< $'#!/bin/sh\nexec /usr/bin/git "$@"'
   mk_file "$d/usr/bin/python3" 755 <<< $'#!/bin/sh\nexec /usr/bin/python3 "$@"'
