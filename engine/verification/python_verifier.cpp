@@ -22,12 +22,8 @@ constexpr std::string_view kPythonLine = "Python is installed and managed by uv"
 constexpr std::string_view kProjectLine = "A project can be created";
 constexpr std::string_view kPackageLine = "A package installs and imports";
 
-constexpr std::string_view kUvVersionCommand = "uv --version 2>&1";
-constexpr std::string_view kPythonProbeCommand =
-    "uv run --no-project --managed-python --no-python-downloads python -c "
-    "'import sys; print(sys.version.split()[0]); print(sys.executable)' 2>&1";
-// Where uv keeps the interpreters it manages.
-constexpr std::string_view kManagedPythonStore = "/uv/python/";
+const std::string kPythonProbeCommand = std::string(UvContract::managedPythonRunCommand) +
+                                        " 'import sys; print(sys.version.split()[0]); print(sys.executable)' 2>&1";
 
 constexpr std::array<std::string_view, 13> kNetworkPhrases{
     "failed to fetch",
@@ -100,14 +96,14 @@ std::filesystem::path PythonVerifier::probeFolder(FileSystemOperating& fs) const
 
 PythonVerifier::BaseTier PythonVerifier::probeBaseTier(const ShellRunner& shell) {
   BaseTier tier;
-  const ShellOutput uv = runTrimmed(shell, std::string(kUvVersionCommand));
+  const ShellOutput uv = runTrimmed(shell, std::string(UvContract::versionCommand));
   if (uv.exitCode != 0 || uv.output.empty()) return tier;
 
   const ShellOutput python = runTrimmed(shell, std::string(kPythonProbeCommand));
   const std::vector<std::string> lines = nonEmptyLines(python.output);
   if (lines.size() >= 2) {
     tier.executablePath = lines[1];
-    if (python.exitCode == 0 && lines[1].find(kManagedPythonStore) != std::string::npos) {
+    if (python.exitCode == 0 && lines[1].find(UvContract::managedPathFragment) != std::string::npos) {
       tier.pythonVersion = lines[0];
     }
   }
@@ -155,18 +151,18 @@ PythonVerifier::Run PythonVerifier::run(const ShellRunner& shell, FileSystemOper
   }
 
   const std::string cdProbe = "cd " + shellSingleQuote(probe.string()) + " && ";
-  const ShellOutput init = runTrimmed(shell, cdProbe + "uv init --no-workspace --vcs none 2>&1");
+  const ShellOutput init = runTrimmed(shell, cdProbe + std::string(UvContract::initProjectCommand) + " 2>&1");
   steps.push_back(step(StepID::projectCreated, verdictOf(init.exitCode), kProjectLine, init.output));
   if (init.exitCode != 0) {
     steps.push_back(step(StepID::packageInstalls, Verdict::failed, kPackageLine));
   } else {
-    const ShellOutput add = runTrimmed(shell, cdProbe + "uv add " + std::string(pinnedPackage) + " 2>&1");
+    const ShellOutput add = runTrimmed(shell, cdProbe + std::string(UvContract::addPinnedPackageCommand) + " 2>&1");
     if (add.exitCode != 0) {
       const Verdict verdict = isNetworkFailure(add.output) ? Verdict::cannotDetermine : Verdict::failed;
       steps.push_back(step(StepID::packageInstalls, verdict, kPackageLine, add.output));
     } else {
-      const ShellOutput import =
-          runTrimmed(shell, cdProbe + "uv run python -c 'import " + std::string(pinnedModule) + "' 2>&1");
+      const ShellOutput import = runTrimmed(shell, cdProbe + std::string(UvContract::projectRunCommand) + " 'import " +
+                                                       std::string(pinnedModule) + "' 2>&1");
       steps.push_back(step(StepID::packageInstalls, verdictOf(import.exitCode), kPackageLine, import.output));
     }
   }

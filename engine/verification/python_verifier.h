@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/tools/uv_contract.h"
 #include "engine/verification/setup_verifier.h"
 
 namespace bnch {
@@ -63,7 +64,7 @@ class PythonVerifier final : public SetupVerifier {
   };
 
   // The package pinned for the install check, and the module it provides.
-  static constexpr std::string_view pinnedPackage = "cowsay==6.1";
+  static constexpr std::string_view pinnedPackage = UvContract::pinnedPackage;
   static constexpr std::string_view pinnedModule = "cowsay";
 
   // Uses the current product configuration's cacheDirName at each call.

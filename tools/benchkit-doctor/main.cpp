@@ -13,9 +13,9 @@ using Command = std::function<int(const bnch::doctor::Arguments&)>;
 
 const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> table{
-      {"config", bnch::doctor::configCommand}, {"profile", bnch::doctor::profileCommand},
-      {"probes", bnch::doctor::probesCommand}, {"readiness", bnch::doctor::readinessCommand},
-      {"report", bnch::doctor::reportCommand}, {"verify", bnch::doctor::verifyCommand},
+      {"config", bnch::doctor::configCommand},     {"profile", bnch::doctor::profileCommand},
+      {"probes", bnch::doctor::probesCommand},     {"readiness", bnch::doctor::readinessCommand},
+      {"report", bnch::doctor::reportCommand},     {"verify", bnch::doctor::verifyCommand},
       {"diagnose", bnch::doctor::diagnoseCommand},
   };
   return table;
@@ -29,6 +29,7 @@ void printUsage(std::FILE* to) {
                "       benchkit-doctor profile --json\n"
                "       benchkit-doctor probes --json\n"
                "       benchkit-doctor readiness --json [--no-network]\n"
+               "       benchkit-doctor diagnose [--json]\n"
                "       benchkit-doctor verify [--json]\n");
 }
 
