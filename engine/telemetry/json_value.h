@@ -36,7 +36,8 @@ struct JSONValue {
 using JSONObject = JSONValue::Object;
 
 // Thrown when JSON text cannot be read as a JSONValue: the text is not JSON
-// (the parser's description), or a value fits none of the kinds ("Unknown JSONValue").
+// (the parser's description), a value fits none of the kinds ("Unknown JSONValue"),
+// or values are nested too deeply.
 class JSONValueDecodingError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -49,7 +50,8 @@ std::string encodeJSON(const JSONValue& value);
 // Reads JSON text. Each value is taken as the first kind that fits, in the order
 // null, boolean, integer (signed 64-bit), floating point, text, object, list; a
 // number written with a fraction or exponent stays floating point, so encoded
-// values read back equal. Throws JSONValueDecodingError.
+// values read back equal. Lists and objects nested more than 64 levels deep are
+// refused. Throws JSONValueDecodingError.
 JSONValue decodeJSON(std::string_view text);
 
 }  // namespace bnch

@@ -255,12 +255,19 @@ TEST_F(ServiceFixture, UnreadableEntriesAreSkippedAndTheRestDelivered) {
                            storedEvent("window_closed", "11111111-2222-4333-8444-555555555555", "t2")}));
   good[0]["eventData"] = nlohmann::json::array({1, 2});  // data that is not a map
   good.push_back({{"eventName", "half"}});
-  writePendingFile(good.dump());
+  std::string text = good.dump();
+  // An entry whose data is nested 100,000 levels deep must not take the service down.
+  std::string deep =
+      "{\"sessionID\":\"11111111-2222-4333-8444-555555555555\",\"clientTimestamp\":\"t3\","
+      "\"appVersion\":\"0.9.0 (3)\",\"eventName\":\"deep\",\"eventData\":{\"a\":" +
+      std::string(100'000, '[') + std::string(100'000, ']') + "}}";
+  text.insert(text.size() - 1, "," + deep);
+  writePendingFile(text);
   answerStatuses({201});
   TelemetryService service(configuration());
   ASSERT_TRUE(service.waitUntilIdle());
   EXPECT_EQ(sentNames(), std::vector<std::string>{"window_closed"});
-  EXPECT_TRUE(logs.contains("Telemetry: skipped 2 unreadable pending events"));
+  EXPECT_TRUE(logs.contains("Telemetry: skipped 3 unreadable pending events"));
 }
 
 TEST_F(ServiceFixture, AFileSystemThatRefusesEveryWriteStillLetsEventsThrough) {

@@ -6,6 +6,7 @@
 
 #include "engine/telemetry/error_text_redaction.h"
 #include "engine/telemetry/event_payload.h"
+#include "engine/telemetry/json_conversion.h"
 #include "engine/telemetry/json_value.h"
 #include "engine/telemetry/telemetry_configuration.h"
 #include "engine/telemetry/telemetry_event.h"
@@ -212,6 +213,20 @@ TEST(JSONValueCoding, BadTextFailsWithADecodingError) {
   EXPECT_THROW(decodeJSON(""), JSONValueDecodingError);
   EXPECT_THROW(decodeJSON("{\"a\":"), JSONValueDecodingError);
   EXPECT_THROW(decodeJSON("not json"), JSONValueDecodingError);
+
+  // A value of no JSON kind (nlohmann's binary) is "Unknown JSONValue".
+  try {
+    json::fromJSON(nlohmann::ordered_json::binary({1, 2, 3}));
+    ADD_FAILURE() << "a binary value was read";
+  } catch (const JSONValueDecodingError& error) {
+    EXPECT_STREQ(error.what(), "Unknown JSONValue");
+  }
+
+  // Deep nesting is refused, not followed until the stack runs out.
+  auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  EXPECT_NO_THROW(decodeJSON(nested(64)));
+  EXPECT_THROW(decodeJSON(nested(65)), JSONValueDecodingError);
+  EXPECT_THROW(decodeJSON(nested(200'000)), JSONValueDecodingError);
 }
 
 TEST(JSONValueCoding, InvalidUTF8IsReplacedNotThrown) {
