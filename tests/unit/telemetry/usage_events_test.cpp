@@ -311,7 +311,7 @@ TEST(TelemetryConfiguration, EnvironmentSwitchesAreStrict) {
   EXPECT_EQ(TelemetryConfiguration::runContextFrom(nullptr), "release");
   EXPECT_EQ(TelemetryConfiguration::runContextFrom(""), "");
   EXPECT_EQ(TelemetryConfiguration::runContextFrom("ci \"quoted\" ✓"), "ci \"quoted\" ✓");
-  EXPECT_EQ(TelemetryConfiguration::runContextFrom("a\nb\x01\xff"), "a b \xEF\xBF\xBD");
+  EXPECT_EQ(TelemetryConfiguration::runContextFrom("a\nb\x01\xff"), "a\nb\x01\xEF\xBF\xBD");
 }
 
 TEST(TelemetryConfiguration, BuiltInEndpointKeyAndVersionHaveTheirShapes) {
