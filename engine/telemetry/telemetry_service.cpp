@@ -198,7 +198,8 @@ struct TelemetryService::Core {
   }
 
   // One try of the event, then up to two more after 0.5 s and 1 s. True when
-  // the event leaves the queue (delivered, or rejected by the server).
+  // the event leaves the queue (delivered, or rejected by the server with a
+  // 4xx status other than 408 and 429).
   bool send(const Event& event, int attempt) {
     std::string failure;
     try {
@@ -211,7 +212,10 @@ struct TelemetryService::Core {
       };
       long status = session->data(request).response.statusCode;
       if (status >= 200 && status <= 299) return true;
-      if (status >= 400 && status <= 499) {
+      // 408 (request time-out) and 429 (too many requests) say "not now", not
+      // "never": the event is deliverable and is tried again like a 5xx.
+      bool notNow = status == 408 || status == 429;
+      if (status >= 400 && status <= 499 && !notNow) {
         log("Telemetry: dropping event after " + std::to_string(status) + " (likely event_name or schema mismatch)");
         return true;
       }

@@ -95,6 +95,23 @@ TEST_F(ServiceFixture, ARejectedEventIsDroppedAfterOneTryAndTheNextIsSent) {
   EXPECT_FALSE(fs->fileExists(pendingFile()));
 }
 
+// A busy or slow server (429, 408) is asked again, not taken for a rejection.
+TEST_F(ServiceFixture, TooManyRequestsAndRequestTimeOutAreTriedAgainNotDropped) {
+  answerStatuses({429, 408, 201});
+  TelemetryService service(configuration());
+  service.track("app_launched", {});
+  ASSERT_TRUE(service.waitUntilIdle());
+  EXPECT_EQ(sentNames(), std::vector<std::string>(3, "app_launched"));
+  EXPECT_EQ(requestTimes, (std::vector<double>{0.0, 0.5, 1.5}));
+  EXPECT_FALSE(logs.contains("dropping"));
+  EXPECT_FALSE(fs->fileExists(pendingFile()));
+
+  answerStatuses({429});
+  service.track("consent_given", {});
+  ASSERT_TRUE(service.waitUntilIdle());
+  EXPECT_EQ(fileNames(), std::vector<std::string>{"consent_given"});
+}
+
 TEST_F(ServiceFixture, ServerErrorsAreTriedThreeTimesThenTheEventWaitsFirstInTheFile) {
   answerStatuses({503});
   TelemetryService service(configuration());
