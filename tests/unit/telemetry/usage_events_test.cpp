@@ -279,6 +279,17 @@ TEST(EventPayload, WireRecordHasTheKeysInOrderWithLowerCaseIdentifiers) {
             "\"event_data\":{\"reason\":null,\"score\":9}}]");
 }
 
+// A value JSON cannot hold never makes an event unsendable (it would stay first
+// in the queue for ever): non-finite floats go out as null.
+TEST(EventPayload, NonFiniteFloatsAreSentAsNull) {
+  auto event = sampleEvent("network_check");
+  event.eventData = {{"down_mbps", std::numeric_limits<double>::quiet_NaN()},
+                     {"x", std::numeric_limits<double>::infinity()}};
+  auto run = *UUID::parse("AAAAAAAA-BBBB-4CCC-8DDD-EEEEEEEEEEEE");
+  auto record = nlohmann::json::parse(EventPayload::make(event, run, "a", "b").requestBody())[0];
+  EXPECT_EQ(record["event_data"], nlohmann::json::parse(R"({"down_mbps":null,"x":null})"));
+}
+
 TEST(EventPayload, TimestampIsUTCWithMilliseconds) {
   using namespace std::chrono;
   auto time = sys_days{year{2026} / 3 / 14} + hours{9} + minutes{26} + seconds{53} + microseconds{589'999};
