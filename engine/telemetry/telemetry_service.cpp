@@ -78,7 +78,7 @@ struct TelemetryService::Core {
       for (auto& event : batch) pending.push_back({nextSequence++, std::move(event)});
       ++changes;
       enforceBoundLocked();
-      persistLocked();
+      persistPendingLocked();
       processed += batch.size();
       requestFlushLocked();
       stateChanged.notify_all();
@@ -127,7 +127,7 @@ struct TelemetryService::Core {
     return true;
   }
 
-  void persistLocked() {
+  void persistPendingLocked() {
     if (writtenChange == changes) return;
     const auto& file = config.pendingFileURL;
     try {
@@ -185,7 +185,7 @@ struct TelemetryService::Core {
       lock.lock();
       if (closed) return;
       if (!delivered) {
-        persistLocked();
+        persistPendingLocked();
         return;
       }
       // The bound may have dropped the event while it was being sent.
@@ -193,7 +193,7 @@ struct TelemetryService::Core {
         pending.pop_front();
         ++changes;
       }
-      persistLocked();
+      persistPendingLocked();
     }
   }
 
@@ -222,6 +222,9 @@ struct TelemetryService::Core {
       failure = "HTTP status " + std::to_string(status);
     } catch (const std::exception& error) {
       failure = error.what();
+    } catch (...) {
+      // A fetcher that throws something else must not end the delivery thread (and the process).
+      failure = "unknown error";
     }
     if (attempt > 1 || stopping.load()) {
       log("Telemetry: couldn't deliver \"" + event.eventName + "\" (" + failure + "); it stays queued");

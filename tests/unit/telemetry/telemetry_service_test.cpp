@@ -316,6 +316,12 @@ TEST_F(ServiceFixture, AFetcherThatThrowsSomethingUnexpectedIsJustAFailedTry) {
   EXPECT_EQ(http->requests().size(), 3u);
   EXPECT_EQ(fileNames(), std::vector<std::string>{"app_launched"});
   EXPECT_TRUE(logs.contains("bug in a fetcher"));
+
+  http->setHandler([](const HTTPRequest&) -> CannedAnswer { throw 42; });
+  service.track("consent_given", {});
+  ASSERT_TRUE(service.waitUntilIdle());
+  EXPECT_EQ(http->requests().size(), 6u);
+  EXPECT_EQ(fileNames(), (std::vector<std::string>{"app_launched", "consent_given"}));
 }
 
 TEST_F(ServiceFixture, ShutdownDoesNotWaitLongForARequestThatNeverEnds) {
