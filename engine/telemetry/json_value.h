@@ -5,10 +5,15 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
 namespace bnch {
+
+// The integer types a JSONValue takes as an integer (not bool or char).
+template <class T>
+concept JSONInteger = std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>;
 
 // A value of usage-event data: null, boolean, integer, floating point, text,
 // list or object. Equal when kind and payload are equal.
@@ -22,7 +27,10 @@ struct JSONValue {
   JSONValue(std::nullptr_t) : value(nullptr) {}
   JSONValue(bool flag) : value(flag) {}
   JSONValue(int number) : value(static_cast<std::int64_t>(number)) {}
-  JSONValue(std::int64_t number) : value(number) {}
+  // Every other integer type (long, long long, std::size_t, ...): std::int64_t
+  // is `long` on some systems and `long long` on others.
+  template <JSONInteger Integer>
+  JSONValue(Integer number) : value(static_cast<std::int64_t>(number)) {}
   JSONValue(double number) : value(number) {}
   JSONValue(const char* text) : value(std::string(text)) {}
   JSONValue(std::string text) : value(std::move(text)) {}

@@ -209,6 +209,17 @@ TEST(JSONValueCoding, DecodesEachKindInOrderAndRoundTrips) {
   EXPECT_EQ(decodeJSON(encodeJSON(value)), value);
 }
 
+TEST(JSONValueCoding, EveryIntegerTypeIsAnInteger) {
+  // std::int64_t is `long` here and `long long` on macOS; both, and the other
+  // integer types, must make integer values on every system.
+  EXPECT_EQ(JSONValue(5L), JSONValue(std::int64_t{5}));
+  EXPECT_EQ(JSONValue(5LL), JSONValue(std::int64_t{5}));
+  EXPECT_EQ(JSONValue(std::size_t{7}), JSONValue(std::int64_t{7}));
+  EXPECT_EQ(JSONValue(short{-2}), JSONValue(std::int64_t{-2}));
+  EXPECT_EQ(JSONValue(true), JSONValue(true));
+  EXPECT_EQ(encodeJSON(JSONObject{{"a", 3u}, {"b", false}}), R"({"a":3,"b":false})");
+}
+
 TEST(JSONValueCoding, BadTextFailsWithADecodingError) {
   EXPECT_THROW(decodeJSON(""), JSONValueDecodingError);
   EXPECT_THROW(decodeJSON("{\"a\":"), JSONValueDecodingError);
