@@ -13,7 +13,8 @@ namespace bnch::json {
 nlohmann::ordered_json toJSON(const JSONValue& value);
 nlohmann::ordered_json toJSON(const JSONObject& object);
 
-// Throws JSONValueDecodingError("Unknown JSONValue") for a value of no known kind.
+// Throws JSONValueDecodingError: "Unknown JSONValue" for a value of no known
+// kind, and for lists and objects nested more than 64 levels deep.
 JSONValue fromJSON(const nlohmann::ordered_json& json);
 
 // Compact text; invalid UTF-8 in strings is replaced, never thrown about.

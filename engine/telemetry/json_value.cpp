@@ -42,7 +42,14 @@ nlohmann::ordered_json toJSON(const JSONObject& object) {
   return result;
 }
 
-JSONValue fromJSON(const nlohmann::ordered_json& json) {
+namespace {
+
+// Deeper values are refused rather than followed: reading, comparing and
+// destroying a value recurse once per level, and a damaged or hostile pending
+// file must not exhaust a thread's stack (512 KB on a secondary macOS thread).
+constexpr int maxNestingDepth = 64;
+
+JSONValue fromJSONAtDepth(const nlohmann::ordered_json& json, int depth) {
   if (json.is_null()) return nullptr;
   if (json.is_boolean()) return json.get<bool>();
   if (json.is_number_integer()) {
@@ -57,19 +64,26 @@ JSONValue fromJSON(const nlohmann::ordered_json& json) {
   }
   if (json.is_number_float()) return json.get<double>();
   if (json.is_string()) return json.get<std::string>();
+  if ((json.is_object() || json.is_array()) && depth >= maxNestingDepth) {
+    throw JSONValueDecodingError("JSON nested more than " + std::to_string(maxNestingDepth) + " levels deep");
+  }
   if (json.is_object()) {
     JSONObject object;
-    for (const auto& [key, item] : json.items()) object[key] = fromJSON(item);
+    for (const auto& [key, item] : json.items()) object[key] = fromJSONAtDepth(item, depth + 1);
     return object;
   }
   if (json.is_array()) {
     JSONValue::Array array;
     array.reserve(json.size());
-    for (const auto& item : json) array.push_back(fromJSON(item));
+    for (const auto& item : json) array.push_back(fromJSONAtDepth(item, depth + 1));
     return array;
   }
   throw JSONValueDecodingError("Unknown JSONValue");
 }
+
+}  // namespace
+
+JSONValue fromJSON(const nlohmann::ordered_json& json) { return fromJSONAtDepth(json, 0); }
 
 std::string dump(const nlohmann::ordered_json& json) {
   return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

@@ -45,10 +45,7 @@ std::string TelemetryConfiguration::runContextFrom(const char* environmentValue)
   // Round-trip through the JSON encoder's replacing mode to make the text valid UTF-8.
   std::string text =
       nlohmann::json(std::string(environmentValue)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  text = nlohmann::json::parse(text).get<std::string>();
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
-  return text;
+  return nlohmann::json::parse(text).get<std::string>();
 }
 
 bool TelemetryConfiguration::disabledFrom(const char* environmentValue) {

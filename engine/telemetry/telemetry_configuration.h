@@ -47,8 +47,9 @@ struct TelemetryConfiguration {
   // product's app id and folders, the environment's run context and switch.
   static TelemetryConfiguration live(const AppServices& services, const ProductConfig& product);
 
-  // "release" when the variable is unset; otherwise its value with invalid
-  // UTF-8 replaced by U+FFFD and control characters by spaces.
+  // "release" when the variable is unset; otherwise its value, with invalid
+  // UTF-8 replaced by U+FFFD (other characters, control characters included,
+  // are kept; the JSON encoder escapes them).
   static std::string runContextFrom(const char* environmentValue);
   // True only for exactly "1".
   static bool disabledFrom(const char* environmentValue);

@@ -1,5 +1,6 @@
 #include "engine/telemetry/telemetry_event.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "engine/telemetry/json_conversion.h"

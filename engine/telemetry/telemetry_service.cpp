@@ -78,7 +78,7 @@ struct TelemetryService::Core {
       for (auto& event : batch) pending.push_back({nextSequence++, std::move(event)});
       ++changes;
       enforceBoundLocked();
-      persistLocked();
+      persistPendingLocked();
       processed += batch.size();
       requestFlushLocked();
       stateChanged.notify_all();
@@ -127,7 +127,7 @@ struct TelemetryService::Core {
     return true;
   }
 
-  void persistLocked() {
+  void persistPendingLocked() {
     if (writtenChange == changes) return;
     const auto& file = config.pendingFileURL;
     try {
@@ -185,7 +185,7 @@ struct TelemetryService::Core {
       lock.lock();
       if (closed) return;
       if (!delivered) {
-        persistLocked();
+        persistPendingLocked();
         return;
       }
       // The bound may have dropped the event while it was being sent.
@@ -193,12 +193,13 @@ struct TelemetryService::Core {
         pending.pop_front();
         ++changes;
       }
-      persistLocked();
+      persistPendingLocked();
     }
   }
 
   // One try of the event, then up to two more after 0.5 s and 1 s. True when
-  // the event leaves the queue (delivered, or rejected by the server).
+  // the event leaves the queue (delivered, or rejected by the server with a
+  // 4xx status other than 408 and 429).
   bool send(const Event& event, int attempt) {
     std::string failure;
     try {
@@ -211,13 +212,19 @@ struct TelemetryService::Core {
       };
       long status = session->data(request).response.statusCode;
       if (status >= 200 && status <= 299) return true;
-      if (status >= 400 && status <= 499) {
+      // 408 (request time-out) and 429 (too many requests) say "not now", not
+      // "never": the event is deliverable and is tried again like a 5xx.
+      bool notNow = status == 408 || status == 429;
+      if (status >= 400 && status <= 499 && !notNow) {
         log("Telemetry: dropping event after " + std::to_string(status) + " (likely event_name or schema mismatch)");
         return true;
       }
       failure = "HTTP status " + std::to_string(status);
     } catch (const std::exception& error) {
       failure = error.what();
+    } catch (...) {
+      // A fetcher that throws something else must not end the delivery thread (and the process).
+      failure = "unknown error";
     }
     if (attempt > 1 || stopping.load()) {
       log("Telemetry: couldn't deliver \"" + event.eventName + "\" (" + failure + "); it stays queued");

@@ -29,9 +29,10 @@ namespace bnch {
 //
 // Delivery. At most one delivery loop runs, on the service's delivery thread;
 // it sends the first event until the queue is empty. A 2xx answer delivers the
-// event; a 4xx answer drops it (logged); anything else (5xx, a transport error,
-// a time-out) is tried again after 0.5 s and 1 s, and after the third try the
-// loop stops with the event still first. The next `track`, or the next launch,
+// event; a 4xx answer drops it (logged), except 408 and 429, which only say
+// "not now"; anything else (those two, 5xx, a transport error, a time-out) is
+// tried again after 0.5 s and 1 s, and after the third try the loop stops with
+// the event still first. The next `track`, or the next launch,
 // starts a new loop. Each event is stamped at send time with this launch's run.
 //
 // Threads. `track` may be called from any thread and never blocks on I/O or

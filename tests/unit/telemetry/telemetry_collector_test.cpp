@@ -66,7 +66,10 @@ struct CollectorFixture : ::testing::Test {
 };
 
 TEST_F(CollectorFixture, TheCollectorReceivesTheWireFormat) {
-  TelemetryService service(configuration());
+  auto config = configuration();
+  // A run context with quotes, a tab, a slash and a byte that is not UTF-8.
+  config.runContext = TelemetryConfiguration::runContextFrom("nightly \"A/B\"\t\xff");
+  TelemetryService service(config);
   track(service, usage_events::diagnosisReached("fixable", {"python"}, {}, {"warp"}));
   ASSERT_TRUE(service.waitUntilIdle());
   EXPECT_TRUE(collector.violations().empty()) << collector.violations().front();
@@ -76,6 +79,7 @@ TEST_F(CollectorFixture, TheCollectorReceivesTheWireFormat) {
   auto record = received[0].record;
   EXPECT_EQ(record.at("event_name"), JSONValue("diagnosis_reached"));
   EXPECT_EQ(record.at("run_id"), JSONValue(service.runIDString()));
+  EXPECT_EQ(record.at("run_context"), JSONValue("nightly \"A/B\"\t\xEF\xBF\xBD"));
   EXPECT_EQ(std::get<JSONObject>(record.at("event_data").value).at("fixable_domains"),
             JSONValue(JSONValue::Array{"python"}));
 }

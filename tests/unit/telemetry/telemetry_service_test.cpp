@@ -95,6 +95,23 @@ TEST_F(ServiceFixture, ARejectedEventIsDroppedAfterOneTryAndTheNextIsSent) {
   EXPECT_FALSE(fs->fileExists(pendingFile()));
 }
 
+// A busy or slow server (429, 408) is asked again, not taken for a rejection.
+TEST_F(ServiceFixture, TooManyRequestsAndRequestTimeOutAreTriedAgainNotDropped) {
+  answerStatuses({429, 408, 201});
+  TelemetryService service(configuration());
+  service.track("app_launched", {});
+  ASSERT_TRUE(service.waitUntilIdle());
+  EXPECT_EQ(sentNames(), std::vector<std::string>(3, "app_launched"));
+  EXPECT_EQ(requestTimes, (std::vector<double>{0.0, 0.5, 1.5}));
+  EXPECT_FALSE(logs.contains("dropping"));
+  EXPECT_FALSE(fs->fileExists(pendingFile()));
+
+  answerStatuses({429});
+  service.track("consent_given", {});
+  ASSERT_TRUE(service.waitUntilIdle());
+  EXPECT_EQ(fileNames(), std::vector<std::string>{"consent_given"});
+}
+
 TEST_F(ServiceFixture, ServerErrorsAreTriedThreeTimesThenTheEventWaitsFirstInTheFile) {
   answerStatuses({503});
   TelemetryService service(configuration());
@@ -255,12 +272,19 @@ TEST_F(ServiceFixture, UnreadableEntriesAreSkippedAndTheRestDelivered) {
                            storedEvent("window_closed", "11111111-2222-4333-8444-555555555555", "t2")}));
   good[0]["eventData"] = nlohmann::json::array({1, 2});  // data that is not a map
   good.push_back({{"eventName", "half"}});
-  writePendingFile(good.dump());
+  std::string text = good.dump();
+  // An entry whose data is nested 100,000 levels deep must not take the service down.
+  std::string deep =
+      "{\"sessionID\":\"11111111-2222-4333-8444-555555555555\",\"clientTimestamp\":\"t3\","
+      "\"appVersion\":\"0.9.0 (3)\",\"eventName\":\"deep\",\"eventData\":{\"a\":" +
+      std::string(100'000, '[') + std::string(100'000, ']') + "}}";
+  text.insert(text.size() - 1, "," + deep);
+  writePendingFile(text);
   answerStatuses({201});
   TelemetryService service(configuration());
   ASSERT_TRUE(service.waitUntilIdle());
   EXPECT_EQ(sentNames(), std::vector<std::string>{"window_closed"});
-  EXPECT_TRUE(logs.contains("Telemetry: skipped 2 unreadable pending events"));
+  EXPECT_TRUE(logs.contains("Telemetry: skipped 3 unreadable pending events"));
 }
 
 TEST_F(ServiceFixture, AFileSystemThatRefusesEveryWriteStillLetsEventsThrough) {
@@ -292,6 +316,12 @@ TEST_F(ServiceFixture, AFetcherThatThrowsSomethingUnexpectedIsJustAFailedTry) {
   EXPECT_EQ(http->requests().size(), 3u);
   EXPECT_EQ(fileNames(), std::vector<std::string>{"app_launched"});
   EXPECT_TRUE(logs.contains("bug in a fetcher"));
+
+  http->setHandler([](const HTTPRequest&) -> CannedAnswer { throw 42; });
+  service.track("consent_given", {});
+  ASSERT_TRUE(service.waitUntilIdle());
+  EXPECT_EQ(http->requests().size(), 6u);
+  EXPECT_EQ(fileNames(), (std::vector<std::string>{"app_launched", "consent_given"}));
 }
 
 TEST_F(ServiceFixture, ShutdownDoesNotWaitLongForARequestThatNeverEnds) {

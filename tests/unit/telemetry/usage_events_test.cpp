@@ -6,6 +6,7 @@
 
 #include "engine/telemetry/error_text_redaction.h"
 #include "engine/telemetry/event_payload.h"
+#include "engine/telemetry/json_conversion.h"
 #include "engine/telemetry/json_value.h"
 #include "engine/telemetry/telemetry_configuration.h"
 #include "engine/telemetry/telemetry_event.h"
@@ -208,10 +209,35 @@ TEST(JSONValueCoding, DecodesEachKindInOrderAndRoundTrips) {
   EXPECT_EQ(decodeJSON(encodeJSON(value)), value);
 }
 
+TEST(JSONValueCoding, EveryIntegerTypeIsAnInteger) {
+  // std::int64_t is `long` here and `long long` on macOS; both, and the other
+  // integer types, must make integer values on every system.
+  EXPECT_EQ(JSONValue(5L), JSONValue(std::int64_t{5}));
+  EXPECT_EQ(JSONValue(5LL), JSONValue(std::int64_t{5}));
+  EXPECT_EQ(JSONValue(std::size_t{7}), JSONValue(std::int64_t{7}));
+  EXPECT_EQ(JSONValue(short{-2}), JSONValue(std::int64_t{-2}));
+  EXPECT_EQ(JSONValue(true), JSONValue(true));
+  EXPECT_EQ(encodeJSON(JSONObject{{"a", 3u}, {"b", false}}), R"({"a":3,"b":false})");
+}
+
 TEST(JSONValueCoding, BadTextFailsWithADecodingError) {
   EXPECT_THROW(decodeJSON(""), JSONValueDecodingError);
   EXPECT_THROW(decodeJSON("{\"a\":"), JSONValueDecodingError);
   EXPECT_THROW(decodeJSON("not json"), JSONValueDecodingError);
+
+  // A value of no JSON kind (nlohmann's binary) is "Unknown JSONValue".
+  try {
+    json::fromJSON(nlohmann::ordered_json::binary({1, 2, 3}));
+    ADD_FAILURE() << "a binary value was read";
+  } catch (const JSONValueDecodingError& error) {
+    EXPECT_STREQ(error.what(), "Unknown JSONValue");
+  }
+
+  // Deep nesting is refused, not followed until the stack runs out.
+  auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  EXPECT_NO_THROW(decodeJSON(nested(64)));
+  EXPECT_THROW(decodeJSON(nested(65)), JSONValueDecodingError);
+  EXPECT_THROW(decodeJSON(nested(200'000)), JSONValueDecodingError);
 }
 
 TEST(JSONValueCoding, InvalidUTF8IsReplacedNotThrown) {
@@ -264,6 +290,17 @@ TEST(EventPayload, WireRecordHasTheKeysInOrderWithLowerCaseIdentifiers) {
             "\"event_data\":{\"reason\":null,\"score\":9}}]");
 }
 
+// A value JSON cannot hold never makes an event unsendable (it would stay first
+// in the queue for ever): non-finite floats go out as null.
+TEST(EventPayload, NonFiniteFloatsAreSentAsNull) {
+  auto event = sampleEvent("network_check");
+  event.eventData = {{"down_mbps", std::numeric_limits<double>::quiet_NaN()},
+                     {"x", std::numeric_limits<double>::infinity()}};
+  auto run = *UUID::parse("AAAAAAAA-BBBB-4CCC-8DDD-EEEEEEEEEEEE");
+  auto record = nlohmann::json::parse(EventPayload::make(event, run, "a", "b").requestBody())[0];
+  EXPECT_EQ(record["event_data"], nlohmann::json::parse(R"({"down_mbps":null,"x":null})"));
+}
+
 TEST(EventPayload, TimestampIsUTCWithMilliseconds) {
   using namespace std::chrono;
   auto time = sys_days{year{2026} / 3 / 14} + hours{9} + minutes{26} + seconds{53} + microseconds{589'999};
@@ -296,7 +333,7 @@ TEST(TelemetryConfiguration, EnvironmentSwitchesAreStrict) {
   EXPECT_EQ(TelemetryConfiguration::runContextFrom(nullptr), "release");
   EXPECT_EQ(TelemetryConfiguration::runContextFrom(""), "");
   EXPECT_EQ(TelemetryConfiguration::runContextFrom("ci \"quoted\" ✓"), "ci \"quoted\" ✓");
-  EXPECT_EQ(TelemetryConfiguration::runContextFrom("a\nb\x01\xff"), "a b \xEF\xBF\xBD");
+  EXPECT_EQ(TelemetryConfiguration::runContextFrom("a\nb\x01\xff"), "a\nb\x01\xEF\xBF\xBD");
 }
 
 TEST(TelemetryConfiguration, BuiltInEndpointKeyAndVersionHaveTheirShapes) {
