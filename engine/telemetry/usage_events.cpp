@@ -293,13 +293,13 @@ UsageEvent nextStepSelected(const std::string& nextStep, const std::string& outc
 }
 
 UsageEvent offerShown(const std::string& offerID, const std::string& offerSurface, const std::string& eligibilityReason,
-                      const std::string& nextStep, const std::string& goal) {
+                      const std::optional<std::string>& nextStep, const std::optional<std::string>& goal) {
   return event(names::offerShown, {
                                       {"offer_id", offerID},
                                       {"offer_surface", offerSurface},
                                       {"eligibility_reason", eligibilityReason},
-                                      {"next_step", nextStep},
-                                      {"goal", goal},
+                                      {"next_step", textOrNull(nextStep)},
+                                      {"goal", textOrNull(goal)},
                                   });
 }
 

@@ -170,8 +170,9 @@ UsageEvent goalSelected(const std::string& goal, const std::string& detail, cons
 // "goal" is null when no goal was chosen.
 UsageEvent nextStepSelected(const std::string& nextStep, const std::string& outcome,
                             const std::optional<std::string>& goal, const std::string& surface);
+// "next_step" and "goal" are null when absent.
 UsageEvent offerShown(const std::string& offerID, const std::string& offerSurface, const std::string& eligibilityReason,
-                      const std::string& nextStep, const std::string& goal);
+                      const std::optional<std::string>& nextStep, const std::optional<std::string>& goal);
 enum class OfferActionKind { selected, dismissed };
 // "result" and "next_step" are null when absent.
 UsageEvent offerAction(const std::string& offerID, const std::string& offerSurface, OfferActionKind action,

@@ -503,11 +503,8 @@ void SetupFlowModel::stageShown(const std::string& domain) {
     const auto offer = policy->offers.find(domain);
     if (offer != policy->offers.end() && emittedOfferDomains_.insert(domain).second) {
       // A spine offer has no next step and this product asks no goal: both go out as null.
-      UsageEvent shown = usage_events::offerShown(offer->second.offerID, offer->second.offerSurface,
-                                                  offer->second.eligibilityReason, "", "");
-      shown.data["next_step"] = JSONValue(nullptr);
-      shown.data["goal"] = JSONValue(nullptr);
-      send(std::move(shown));
+      send(usage_events::offerShown(offer->second.offerID, offer->second.offerSurface, offer->second.eligibilityReason,
+                                    std::nullopt, std::nullopt));
     }
   }
 }
