@@ -23,14 +23,17 @@ std::string ShellRunner::textAfterMarker(std::string_view output) {
   return {};
 }
 
-ShellOutput ShellRunner::run(const std::string& commandLine) const {
-  ProcessRequest request{
+ProcessRequest ShellRunner::markedRequest(const std::string& commandLine) {
+  return ProcessRequest{
       .executable = kLoginShell,
       .arguments = {"-lc", "echo " + std::string(outputMarker) + "; " + commandLine},
       .environment = std::nullopt,
   };
+}
+
+ShellOutput ShellRunner::run(const std::string& commandLine) const {
   try {
-    ProcessResult result = process_->run(request);
+    ProcessResult result = process_->run(markedRequest(commandLine));
     return ShellOutput{textAfterMarker(result.stdOut), result.exitCode};
   } catch (const std::exception&) {
     return ShellOutput{"", -1};

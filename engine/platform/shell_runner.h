@@ -62,6 +62,10 @@ class ShellRunner {
 
   const std::shared_ptr<ProcessRunning>& process() const { return process_; }
 
+  // The request run() makes for a command line: `/bin/zsh -lc` with the output
+  // marker echoed first. For callers that run it themselves.
+  static ProcessRequest markedRequest(const std::string& commandLine);
+
   // What follows the first line break after the first output marker in `output`
   // (LF, VT, FF, CR, CRLF, U+0085, U+2028 or U+2029); empty when no break follows;
   // the whole output when there is no marker. For callers that run the marked
