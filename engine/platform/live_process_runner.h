@@ -27,7 +27,8 @@ namespace bnch {
 // Stream lines are split at every line break (LF, VT, FF, CR, CRLF, U+0085,
 // U+2028, U+2029; see text.h), so a progress bar redrawn with CR gives a line per
 // redraw; empty lines are kept; a final line without a terminator is yielded at
-// the end; a line longer than 1 MiB is yielded in parts. Exit codes are the exit status, or 128 + the signal number.
+// the end; a line longer than 1 MiB is yielded in parts. Exit codes are the exit
+// status, or 128 + the signal number.
 //
 // The runner holds no state: one instance may serve any number of threads.
 class LiveProcessRunner final : public ProcessRunning {

@@ -88,7 +88,7 @@ std::size_t utf8CompletePrefixLength(std::string_view bytes) {
   const std::size_t size = bytes.size();
   for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
     const auto b = static_cast<std::uint8_t>(bytes[size - back]);
-    if ((b & 0xC0) == 0x80) continue;  // continuation byte: keep looking for the lead
+    if ((b & 0xC0) == 0x80) continue;       // continuation byte: keep looking for the lead
     if (b < 0xC2 || b > 0xF4) return size;  // ASCII, or not a lead byte
     const int n = sequenceAt(bytes, size - back);
     // Cut before a lead byte whose sequence is merely incomplete at the end.

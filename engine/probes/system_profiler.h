@@ -26,8 +26,9 @@ struct ProfilerEnvironment {
 // returns the complete record; it never throws, and a probe that fails gives its
 // empty value (absent, false, `unknown`, empty list), except the administrator
 // probe, which gives true. A program's answer that is not UTF-8 counts as no
-// answer; in line-by-line answers only the lines that are not UTF-8 are dropped. The shell runner's process runner and
-// the file system must outlive the call; `profile` may be called from any thread.
+// answer; in line-by-line answers only the lines that are not UTF-8 are dropped.
+// The shell runner's process runner and the file system must outlive the call;
+// `profile` may be called from any thread.
 class SystemProfiler {
  public:
   static constexpr std::string_view systemVersionPlist = "/System/Library/CoreServices/SystemVersion.plist";
