@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -18,6 +20,12 @@ struct HTTPRequest {
   HTTPHeaders headers;
   std::string body;
   double timeoutSeconds = 60.0;  // whole request
+  // When set, the request stops with URLError(cancelled) soon after the flag turns
+  // true (it is checked whenever bytes arrive and about once a second meanwhile).
+  std::shared_ptr<const std::atomic<bool>> cancelled{};
+  // Above 0: give up with URLError(timedOut) once less than one byte a second has
+  // arrived for this many seconds (a stalled transfer).
+  double stallTimeoutSeconds = 0;
 
   bool operator==(const HTTPRequest&) const = default;
 };

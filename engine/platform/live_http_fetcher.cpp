@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -63,6 +64,15 @@ class Transfer {
       auto milliseconds = static_cast<long>(std::ceil(request_.timeoutSeconds * 1000.0));
       curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, std::max(milliseconds, 1L));
     }
+    if (request_.stallTimeoutSeconds > 0) {
+      curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+      curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::ceil(request_.stallTimeoutSeconds)));
+    }
+    if (request_.cancelled) {
+      curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+      curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &Transfer::onTick);
+      curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, request_.cancelled.get());
+    }
 
     if (request_.method == "GET") {
       curl_easy_setopt(curl_, CURLOPT_HTTPGET, 1L);
@@ -86,6 +96,11 @@ class Transfer {
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headerList_);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
+  }
+
+  // Progress ticks of a request with a cancel flag: a non-zero answer aborts it.
+  static int onTick(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
   }
 
   ~Transfer() {
@@ -156,6 +171,7 @@ struct DownloadState {
   int fd = -1;
   int writeError = 0;
   const DownloadProgress* progress = nullptr;
+  const std::atomic<bool>* cancelled = nullptr;
   std::int64_t reported = -1;
   std::exception_ptr failure;
 };
@@ -178,6 +194,7 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* c
 
 int reportProgress(void* context, curl_off_t expected, curl_off_t received, curl_off_t, curl_off_t) {
   auto* state = static_cast<DownloadState*>(context);
+  if (state->cancelled != nullptr && state->cancelled->load()) return 1;
   if (state->progress == nullptr || !*state->progress || received == state->reported) return 0;
   state->reported = received;
   try {
@@ -289,6 +306,7 @@ HTTPDownloadResult LiveHTTPFetcher::download(const HTTPRequest& request, const D
     throw URLError(URLErrorCode::other,
                    makeFileSystemError(errno, FileOperation::save, downloadName(request.url)).description());
   state.progress = &progress;
+  state.cancelled = request.cancelled.get();
 
   curl_easy_setopt(transfer.handle(), CURLOPT_WRITEFUNCTION, &writeToFile);
   curl_easy_setopt(transfer.handle(), CURLOPT_WRITEDATA, &state);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace bnch {
+
+// SHA-256 of the bytes as 64 lower-case hexadecimal characters, computed with
+// OpenSSL's EVP interface (which uses the processor's SHA instructions where it
+// has them). Thread-safe. Throws std::runtime_error only when OpenSSL cannot
+// allocate its context.
+std::string sha256Hex(std::string_view bytes);
+
+}  // namespace bnch
