@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/remediation/domain_error.h"
+#include "engine/remediation/install_transcript.h"
 
 namespace bnch {
 
@@ -116,8 +117,7 @@ AdoptiumAPI::AssetMetadata AdoptiumAPI::latestInstaller(int major, const std::st
   asset.downloadURL = stringMember(*installer, "link");
   if (!isWebAddress(asset.downloadURL))
     throw DomainError(std::string(domain), 2, "Invalid installer URL from Adoptium");
-  asset.checksum = stringMember(*installer, "checksum");
-  for (char& c : asset.checksum) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  asset.checksum = InstallTranscript::lowercased(stringMember(*installer, "checksum"));
   if (asset.checksum.size() != 64) {
     throw DomainError(std::string(domain), 3,
                       "Unexpected checksum format from Adoptium (" + std::to_string(asset.checksum.size()) + " chars)");

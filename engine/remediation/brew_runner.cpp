@@ -59,11 +59,7 @@ class InstallCancellation final : public ProcessCancellation {
   std::shared_ptr<std::atomic<bool>> downloadCancelled_ = std::make_shared<std::atomic<bool>>(false);
 };
 
-struct Attempt {
-  int32_t exitCode = -1;
-  bool canceled = false;
-  InstallTranscript transcript;
-};
+using Attempt = InstallAttempt;
 
 bool leftoverFile(const Attempt& attempt) { return attempt.transcript.contains("it seems there is already"); }
 
@@ -82,25 +78,10 @@ bool staleCaskroom(const Attempt& attempt) {
   return attempt.transcript.contains("not upgrading") && attempt.transcript.contains("already installed");
 }
 
-// Streams one `brew` run, forwarding its lines; the transcript collects them.
 Attempt runBrew(ProcessRunning& process, const ProcessRequest& request,
                 const std::shared_ptr<LiveProcessCancellation>& cancellation,
                 const EventStream<StreamEvent>::Continuation& out) {
-  Attempt attempt;
-  auto stream = process.stream(request, cancellation);
-  while (auto event = stream.next()) {
-    if (const auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-      out.yield(StreamEvent::output(line->text));
-      attempt.transcript.add(line->text);
-    } else if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-      attempt.exitCode = exited->code;
-    } else if (const auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-      out.yield(StreamEvent::output("Failed to start brew: " + failed->message));
-      attempt.exitCode = -1;
-    }
-  }
-  attempt.canceled = cancellation->isCanceled();
-  return attempt;
+  return runInstallAttempt(process, request, cancellation, out, "Failed to start brew: ");
 }
 
 void finishWith(const EventStream<StreamEvent>::Continuation& out, StreamEvent last) {

@@ -40,33 +40,20 @@ struct InstallJob {
     }
     Environment environment = overlaidEnvironment(applicationEnvironment, context->environment());
     environment[std::string(HomebrewContract::nonInteractiveVariable)] = "1";
-    auto stream = process->stream({.executable = std::string(HomebrewContract::installScriptShell),
-                                   .arguments = {"-c", HomebrewInstaller::installCommand()},
-                                   .environment = std::move(environment)},
-                                  cancellation);
-    InstallTranscript transcript;
-    int32_t exitCode = -1;
-    bool started = true;
-    while (auto event = stream.next()) {
-      if (const auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-        emit(line->text);
-        transcript.add(line->text);
-      } else if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-        exitCode = exited->code;
-      } else if (const auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-        emit("Failed to start Homebrew installer: " + failed->message);
-        started = false;
-      }
-    }
+    const InstallAttempt attempt = runInstallAttempt(*process,
+                                                     {.executable = std::string(HomebrewContract::installScriptShell),
+                                                      .arguments = {"-c", HomebrewInstaller::installCommand()},
+                                                      .environment = std::move(environment)},
+                                                     cancellation, out, "Failed to start Homebrew installer: ");
     context->cleanup();
-    if (!started) return finish(StreamEvent::completed(-1));
-    if (cancellation->isCanceled()) return finish(StreamEvent::canceled());
-    if (exitCode == 0) {
+    if (!attempt.started) return finish(StreamEvent::completed(-1));
+    if (attempt.canceled) return finish(StreamEvent::canceled());
+    if (attempt.exitCode == 0) {
       addBrewShellenvToZprofile(*fs, config, [this](std::string line) { emit(std::move(line)); });
       return finish(StreamEvent::completed(0));
     }
-    if (HomebrewInstaller::transcriptShowsCanceled(transcript.text())) return finish(StreamEvent::canceled());
-    finish(StreamEvent::completed(exitCode));
+    if (HomebrewInstaller::transcriptShowsCanceled(attempt.transcript.text())) return finish(StreamEvent::canceled());
+    finish(StreamEvent::completed(attempt.exitCode));
   }
 };
 

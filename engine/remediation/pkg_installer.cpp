@@ -9,6 +9,7 @@
 #include "engine/platform/shell_quote.h"
 #include "engine/platform/text.h"
 #include "engine/remediation/domain_error.h"
+#include "engine/remediation/install_transcript.h"
 #include "engine/remediation/package_download.h"
 #include "engine/remediation/slow_response_watchdog.h"
 
@@ -164,9 +165,8 @@ PrivilegedInstallResult PKGInstaller::runInstaller(ProcessRunning& process, cons
   if (cancellation->isCanceled()) return {Kind::canceled, ""};
   if (exitCode == 0) return {Kind::success, ""};
   const std::string trimmed = trimmedText(output);
-  std::string lower = trimmed;
-  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  if (trimmed.find("(-128)") != std::string::npos || lower.find("user canceled") != std::string::npos) {
+  if (trimmed.find("(-128)") != std::string::npos ||
+      InstallTranscript::lowercased(trimmed).find("user canceled") != std::string::npos) {
     return {Kind::canceled, ""};
   }
   if (!trimmed.empty()) return {Kind::failure, trimmed};

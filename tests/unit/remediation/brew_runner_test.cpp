@@ -11,26 +11,20 @@
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/scripted_process_runner.h"
 #include "tests/support/temp_dir.h"
+#include "tests/unit/remediation/recorded_output.h"
 
 namespace bnch {
 namespace {
 
 using testing::CannedHTTPFetcher;
 using testing::CannedResponse;
+using testing::recordedLines;
 using testing::RootedFileSystem;
 using testing::ScriptedProcessRunner;
 using testing::ScriptedReply;
 using testing::TempDir;
 
 const std::string brew = "/opt/homebrew/bin/brew";
-
-std::vector<std::string> dataLines(const std::string& name) {
-  std::ifstream in(std::string(BNCH_TEST_DATA_DIR) + "/" + name);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  EXPECT_FALSE(lines.empty()) << name;
-  return lines;
-}
 
 struct BrewRunnerFixture : ::testing::Test {
   TempDir dir;
@@ -96,7 +90,8 @@ TEST_F(BrewRunnerFixture, AFormulaInstallSkipsAutoUpdateAndHasNoPasswordHelper) 
 }
 
 TEST_F(BrewRunnerFixture, ARecordedLeftoverAppIsForcedOnceWithThePasswordHelper) {
-  brewAnswers({"install", "--cask", "slack"}, {ScriptedReply::streams(dataLines("cask-leftover-app-slack.txt"), 1)});
+  brewAnswers({"install", "--cask", "slack"},
+              {ScriptedReply::streams(recordedLines("cask-leftover-app-slack.txt"), 1)});
   brewAnswers({"install", "--cask", "--force", "slack"},
               {ScriptedReply::streams({"🍺  slack was successfully installed!"})});
   const auto events = cask("slack");
@@ -117,7 +112,7 @@ TEST_F(BrewRunnerFixture, ARecordedLeftoverAppIsForcedOnceWithThePasswordHelper)
   // A forced attempt that fails too is reported with its own exit code.
   process = std::make_shared<ScriptedProcessRunner>();
   brewAnswers({"install", "--cask", "chrome"},
-              {ScriptedReply::streams(dataLines("cask-leftover-app-google-chrome.txt"), 1)});
+              {ScriptedReply::streams(recordedLines("cask-leftover-app-google-chrome.txt"), 1)});
   brewAnswers({"install", "--cask", "--force", "chrome"}, {ScriptedReply::streams({"Error: disk full"}, 5)});
   EXPECT_EQ(cask("chrome").back(), StreamEvent::completed(5));
   EXPECT_EQ(brewCalls().size(), 2u);
@@ -126,7 +121,7 @@ TEST_F(BrewRunnerFixture, ARecordedLeftoverAppIsForcedOnceWithThePasswordHelper)
 TEST_F(BrewRunnerFixture, PasswordProblemsEndAsCanceledWithoutARetry) {
   for (const char* recorded : {"cask-sudo-no-terminal-firefox.txt", "cask-sudo-no-terminal-pkg.txt"}) {
     process = std::make_shared<ScriptedProcessRunner>();
-    brewAnswers({"install", "--cask", "zed"}, {ScriptedReply::streams(dataLines(recorded), 1)});
+    brewAnswers({"install", "--cask", "zed"}, {ScriptedReply::streams(recordedLines(recorded), 1)});
     EXPECT_EQ(cask("zed").back(), StreamEvent::canceled()) << recorded;
     EXPECT_EQ(brewCalls().size(), 1u) << recorded;
   }
@@ -187,7 +182,7 @@ struct JavaFixture : BrewRunnerFixture {
 TEST_F(JavaFixture, ABypassedWrapperFallsBackToTheVerifiedPackage) {
   useLiveFileSystem();
   brewAnswers({"install", "--cask", "temurin"},
-              {ScriptedReply::streams(dataLines("cask-sudo-no-terminal-pkg.txt"), 1)});
+              {ScriptedReply::streams(recordedLines("cask-sudo-no-terminal-pkg.txt"), 1)});
   const auto events = temurin();
   const std::vector<StreamEvent> tail{
       StreamEvent::output(""),
@@ -208,7 +203,7 @@ TEST_F(JavaFixture, ABypassedWrapperFallsBackToTheVerifiedPackage) {
 
 TEST_F(JavaFixture, FallbackFailuresAreReportedInTheirOwnWords) {
   useLiveFileSystem();
-  const auto bypass = ScriptedReply::streams(dataLines("cask-sudo-no-terminal-pkg.txt"), 1);
+  const auto bypass = ScriptedReply::streams(recordedLines("cask-sudo-no-terminal-pkg.txt"), 1);
   struct Case {
     const char* name;
     std::function<void()> arrange;

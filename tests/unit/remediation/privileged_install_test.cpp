@@ -13,11 +13,13 @@
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/scripted_process_runner.h"
 #include "tests/support/temp_dir.h"
+#include "tests/unit/remediation/recorded_output.h"
 
 namespace bnch {
 namespace {
 
 using testing::FaultInjectingFileSystem;
+using testing::recordedLines;
 using testing::RootedFileSystem;
 using testing::ScriptedProcessRunner;
 using testing::ScriptedReply;
@@ -28,14 +30,6 @@ std::string readHostFile(const std::filesystem::path& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-std::vector<std::string> dataLines(const std::string& name) {
-  std::ifstream in(std::string(BNCH_TEST_DATA_DIR) + "/" + name);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  EXPECT_FALSE(lines.empty()) << name;
-  return lines;
 }
 
 std::uint32_t modeOf(const std::filesystem::path& path) {
@@ -184,7 +178,7 @@ TEST_F(InstallerFixture, EndingsOfTheScriptAreToldApart) {
        ScriptedReply::streams({"0:160: execution error: User canceled. (-128)"}, 1),
        {StreamEvent::canceled()}},
       {"no askpass (recorded)",
-       ScriptedReply::streams(dataLines("homebrew-install-sudo-no-terminal.txt"), 1),
+       ScriptedReply::streams(recordedLines("homebrew-install-sudo-no-terminal.txt"), 1),
        {StreamEvent::canceled()}},
       {"network failure",
        ScriptedReply::streams({"curl: (6) Could not resolve host: github.com"}, 1),
@@ -227,13 +221,13 @@ TEST_F(InstallerFixture, CancellingStopsTheScriptAndReportsCanceled) {
 }
 
 TEST(InstallOutputFilter, HidesRecordedNextStepsBlocksAndShowsWhatFollows) {
-  auto filtered = InstallOutputFilter::filter(dataLines("homebrew-install-next-steps-2022.txt"));
+  auto filtered = InstallOutputFilter::filter(recordedLines("homebrew-install-next-steps-2022.txt"));
   ASSERT_GE(filtered.size(), 3u);
   EXPECT_EQ(filtered[filtered.size() - 4], "  https://github.com/Homebrew/brew#donations");
   EXPECT_EQ(filtered[filtered.size() - 1], "user@host dir % ");
   for (const auto& line : filtered) EXPECT_EQ(line.find("brew shellenv"), std::string::npos) << line;
 
-  auto withNoise = dataLines("homebrew-install-next-steps-2023.txt");
+  auto withNoise = recordedLines("homebrew-install-next-steps-2023.txt");
   withNoise.insert(withNoise.begin(),
                    "2024-11-02 10:15:42.123 osascript[4242:98765] +[CATransaction synchronize] called within "
                    "transaction");
@@ -242,7 +236,7 @@ TEST(InstallOutputFilter, HidesRecordedNextStepsBlocksAndShowsWhatFollows) {
 }
 
 TEST(InstallOutputFilter, ReassuresAfterTheOldMacOSWarningAndStopsABlockAfterThirtyLines) {
-  const auto filtered = InstallOutputFilter::filter(dataLines("homebrew-install-old-macos.txt"));
+  const auto filtered = InstallOutputFilter::filter(recordedLines("homebrew-install-old-macos.txt"));
   ASSERT_GE(filtered.size(), 3u);
   EXPECT_EQ(filtered[1], "==> We (and Apple) do not provide support for this old version.");
   EXPECT_EQ(filtered[2], InstallOutputFilter::oldMacOSNote);
