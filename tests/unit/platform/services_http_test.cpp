@@ -184,6 +184,33 @@ TEST(LiveHTTPFetcherTest, DownloadWritesAPrivateFileAndReportsProgress) {
   EXPECT_TRUE(filesInFolder().empty());
 }
 
+// A body that never comes: the stall time-out gives up, and a cancel flag set from
+// another thread stops the transfer, with no file left either way.
+TEST(LiveHTTPFetcherTest, AStalledDownloadEndsByItsStallTimeOutOrItsCancelFlag) {
+  LocalHTTPServer server([](const RecordedRequest&) {
+    ScriptedResponse silent = ScriptedResponse::of(Behaviour::headersOnly);
+    silent.body = std::string(1000, 's');
+    return silent;
+  });
+  const TempDir downloads("bnch-downloads");
+  LiveHTTPFetcher http(downloads.path());
+
+  HTTPRequest stalled = get(server.url("/stall.pkg"), 60);
+  stalled.stallTimeoutSeconds = 1;
+  EXPECT_EQ(codeOfFailure([&] { http.download(stalled, {}); }), URLErrorCode::timedOut);
+
+  HTTPRequest cancellable = get(server.url("/stall.pkg"), 60);
+  auto cancelled = std::make_shared<std::atomic<bool>>(false);
+  cancellable.cancelled = cancelled;
+  std::thread canceller([&] {
+    server.waitForRequests(2);
+    cancelled->store(true);
+  });
+  EXPECT_EQ(codeOfFailure([&] { http.download(cancellable, {}); }), URLErrorCode::cancelled);
+  canceller.join();
+  EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
+}
+
 TEST(LiveHTTPFetcherTest, ConcurrentRequestsFromManyThreads) {
   LocalHTTPServer server([](const RecordedRequest& request) { return ScriptedResponse::ok(request.target); });
   LiveHTTPFetcher http;
