@@ -127,7 +127,13 @@ struct CaskJob {
       return finishWith(out, StreamEvent::completed(-1));
     }
     environment = overlaidEnvironment(options.applicationEnvironment, context->environment());
-    StreamEvent last = install();
+    StreamEvent last = StreamEvent::completed(1);
+    try {
+      last = install();
+    } catch (const std::exception& error) {
+      // A policy hook that throws outside the package fallback ends the install, not the program.
+      emit(std::string("Couldn't finish the install: ") + error.what());
+    }
     context->cleanup();
     finishWith(out, std::move(last));
   }

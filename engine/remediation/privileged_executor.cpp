@@ -74,7 +74,32 @@ std::string PrivilegedExecutor::askpassScript(const std::string& prompt, const s
 
 std::string PrivilegedExecutor::sudoWrapperScript() { return "#!/bin/bash\nexec /usr/bin/sudo -A \"$@\""; }
 
+namespace {
+
+// Best effort: a folder that cannot be listed or removed is left as it is.
+void removeStaleFolders(FileSystemOperating& fs, const fs::path& temporary) {
+  std::vector<std::string> names;
+  try {
+    names = fs.contentsOfDirectory(temporary);
+  } catch (const FileSystemError&) {
+    return;
+  }
+  const auto cutoff = std::chrono::system_clock::now() - PrivilegedExecutor::leftoverAge;
+  for (const auto& name : names) {
+    if (!name.starts_with(PrivilegedExecutor::folderPrefix)) continue;
+    try {
+      const auto modified = fs.attributesOfItem(temporary / name).modificationDate;
+      if (modified && *modified < cutoff) fs.removeItem(temporary / name);
+    } catch (const FileSystemError&) {
+      // Another user's, or already gone.
+    }
+  }
+}
+
+}  // namespace
+
 PrivilegeContext PrivilegedExecutor::prepare(const std::string& prompt) const {
+  removeStaleFolders(*fs_, options_.temporaryDirectory);
   const fs::path folder = options_.temporaryDirectory / (std::string(folderPrefix) + UUID::random().uuidString());
   fs_->createDirectory(folder, true);
   const fs::path askpass = folder / "askpass.sh";

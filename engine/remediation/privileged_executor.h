@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -67,8 +68,12 @@ class PrivilegedExecutor {
 
   // Creates temporaryDirectory/"bnch-priv-<UUID>" with mode 700 before anything is
   // written into it (so each file is private from its first byte), writes
-  // `askpass.sh` and `sudo` with mode 700, and returns the context.
+  // `askpass.sh` and `sudo` with mode 700, and returns the context. Folders of
+  // earlier runs whose program was stopped before its clean-up (older than
+  // leftoverAge; no privileged run lasts that long) are removed first.
   PrivilegeContext prepare(const std::string& prompt) const;
+
+  static constexpr std::chrono::seconds leftoverAge{3600};
 
   // The askpass script for a prompt and dialog title. The here-document's
   // delimiter is quoted, so the shell passes the AppleScript through untouched.

@@ -66,6 +66,18 @@ TEST(PrivilegedExecutor, PreparesAPrivateFolderWithBothScriptsAndRemovesItAfterw
   }
   EXPECT_FALSE(std::filesystem::exists(folder));
 
+  // A folder left by a run that was stopped before its clean-up goes with the next
+  // prepare once it is old; a recent one may belong to a run still going.
+  const auto stale = dir / "bnch-priv-STALE";
+  const auto recent = dir / "bnch-priv-RECENT";
+  std::filesystem::create_directories(stale);
+  std::filesystem::create_directories(recent);
+  std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  executor.prepare("x").cleanup();
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(recent));
+  std::filesystem::remove(recent);
+
   auto noPath = executorOptions(dir.path());
   noPath.applicationPath.reset();
   PrivilegeContext context = PrivilegedExecutor(fs, noPath).prepare("x");
