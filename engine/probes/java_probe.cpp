@@ -167,9 +167,9 @@ ProbeBundle JavaProbe::probe() const {
   auto folders =
       std::async(std::launch::async, [this] { return ProbeFiles::entries(fs_, std::string(virtualMachinesFolder)); });
   auto javaHome = std::async(std::launch::async, [this]() -> std::optional<std::string> {
-    const ProbeRun run = process_.loginShell("echo " + std::string(javaHomeMarker) + "$JAVA_HOME");
-    if (!run.answered) return std::nullopt;
-    return javaHomeFromShellOutput(run.output);
+    const auto answer = process_.askTerminal("echo " + std::string(javaHomeMarker) + "$JAVA_HOME");
+    if (!answer) return std::nullopt;
+    return javaHomeFromShellOutput(answer->output);
   });
 
   ProbeBundle bundle;

@@ -201,16 +201,9 @@ bool SystemProfiler::commandExists(std::string_view name) const {
 
 std::vector<std::string> SystemProfiler::cliLocations(std::string_view name,
                                                       const std::vector<std::string>& extraCandidates) const {
+  const auto which = process_.askTerminal("/usr/bin/which -a " + std::string(name));
   std::vector<std::string> found;
-  const ProbeRun which = process_.loginShell("/usr/bin/which -a " + std::string(name));
-  if (which.answered && which.exitCode == 0) {
-    for (const auto& line : ProbeText::nonEmptyLines(which.output)) {
-      std::string path = ProbeText::trimSpacesAndTabs(line);
-      if (path.starts_with("/") && ProbeText::isFaithful(path) && ProbeFiles::isFile(fs_, path)) {
-        found.push_back(std::move(path));
-      }
-    }
-  }
+  if (which && which->exitCode == 0) found = ProbeFiles::existingPathLines(fs_, which->output);
   std::vector<std::string> candidates;
   for (std::string_view folder : HomebrewContract::binFolders)
     candidates.push_back(std::string(folder) + "/" + std::string(name));
