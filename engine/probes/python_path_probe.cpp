@@ -20,7 +20,7 @@ std::string resolveCommand(const std::string& command) {
 
 // Apple's /usr/bin stubs may offer to install the developer tools when run; they
 // are never asked.
-bool mayAsk(const std::string& target) { return !target.starts_with("/usr/bin/") && !target.starts_with("/System/"); }
+bool mayAsk(const std::string& path) { return !path.starts_with("/usr/bin/") && !path.starts_with("/System/"); }
 
 }  // namespace
 
@@ -49,8 +49,9 @@ PythonCommandResolution PythonPathProbe::resolve(const std::string& command) con
   std::string home = fs_.homeDirectory().string();
   while (!home.empty() && home.back() == '/') home.pop_back();
   resolution.version = PythonOwnership::versionFromPath(*resolution.resolvedTarget, home);
-  if (!resolution.version && mayAsk(*resolution.resolvedTarget))
+  if (!resolution.version && mayAsk(*resolution.resolvedPath) && mayAsk(*resolution.resolvedTarget)) {
     resolution.version = askVersion(*resolution.resolvedPath);
+  }
   return resolution;
 }
 
