@@ -68,11 +68,13 @@ std::optional<PythonInstall> PythonOwnership::owningInstall(const std::optional<
   };
   for (const auto& [folder, origin] : rules) {
     if (!resolvedPath->starts_with(folder + "/")) continue;
+    // A Homebrew prefix owns only its own Python: another prefix's Homebrew says
+    // nothing about who put a python3 here.
     std::optional<PythonInstall> first;
     for (const auto& install : inventory.installs) {
       if (install.origin != origin) continue;
       if (install.path.starts_with(folder + "/")) return install;
-      if (!first) first = install;
+      if (!first && origin.kind != Origin::Kind::homebrew) first = install;
     }
     if (first) return first;
   }
@@ -89,7 +91,10 @@ std::optional<PythonInstall> PythonOwnership::owner(const PythonCommandResolutio
   // A shim folder names only the manager; the install is the one of the version it runs.
   if (resolution.version && install->version != resolution.version) {
     for (const auto& other : inventory.installs) {
-      if (other.origin == install->origin && other.version == resolution.version) install = other;
+      if (other.origin == install->origin && other.version == resolution.version) {
+        install = other;
+        break;
+      }
     }
   }
   const bool isThatInterpreter =

@@ -14,7 +14,8 @@ struct PythonOwnership {
   // path, or else the first install (in inventory order) of the kind the first
   // matching folder rule names (uv's folders, pyenv, asdf, rye, the conda bases,
   // the Homebrew prefixes, the official framework, /usr/bin), preferring one below
-  // the same folder. Absent path, or no rule that finds an install: nothing.
+  // the same folder; a Homebrew prefix takes only its own install. Absent path, or
+  // no rule that finds an install: nothing.
   static std::optional<PythonInstall> owningInstall(const std::optional<std::string>& resolvedPath,
                                                     const PythonInventory& inventory);
 

@@ -169,9 +169,9 @@ std::optional<std::string> SystemProfiler::miseExecutable() const {
   for (const auto& candidate : candidates) {
     if (ProbeFiles::isExecutableFile(fs_, candidate)) return candidate;
   }
-  const ProbeRun which = process_.run(ProcessRequest{.executable = whichPath, .arguments = {"mise"}});
-  if (!which.answered || which.exitCode != 0) return std::nullopt;
-  const std::string path = ProbeText::trimWhitespace(which.output);
+  const auto which = process_.askTerminal(std::string(whichPath) + " mise");
+  if (!which || which->exitCode != 0) return std::nullopt;
+  const std::string path = ProbeText::trimWhitespace(which->output);
   if (path.empty() || !ProbeText::isFaithful(path) || !ProbeFiles::isExecutableFile(fs_, path)) return std::nullopt;
   return path;
 }
@@ -188,9 +188,9 @@ bool SystemProfiler::applicationExists(std::string_view appName) const {
 }
 
 bool SystemProfiler::commandExists(std::string_view name) const {
-  const ProbeRun which = process_.run(ProcessRequest{.executable = whichPath, .arguments = {std::string(name)}});
-  if (which.answered && which.exitCode == 0 && ProbeText::isFaithful(which.output) &&
-      !ProbeText::trimWhitespace(which.output).empty()) {
+  const auto which = process_.askTerminal(std::string(whichPath) + " " + std::string(name));
+  if (which && which->exitCode == 0 && ProbeText::isFaithful(which->output) &&
+      !ProbeText::trimWhitespace(which->output).empty()) {
     return true;
   }
   for (std::string_view folder : HomebrewContract::binFolders) {

@@ -68,16 +68,21 @@ TEST_F(Diagnose, AReadyMacHasEveryPrimaryStageReady) {
   EXPECT_EQ(stage(json, "python").at("diagnosis").at("headline"), "Python is set up with uv");
 }
 
+// Also when the first brew a new Terminal window finds is the Intel one: what the
+// native brew installs would stay out of the terminal's reach.
 TEST_F(Diagnose, BrewNotOnPathOffersThePathRepair) {
-  const Json json = doctorJson("brew-not-on-path", {"diagnose"});
-  const Json& homebrew = stage(json, "homebrew");
-  EXPECT_EQ(homebrew.at("diagnosis").at("classification"), "fixable");
-  EXPECT_EQ(homebrew.at("diagnosis").at("headline"), "Homebrew is installed, but your shell can't find it");
-  ASSERT_EQ(homebrew.at("actions").size(), 1u);
-  EXPECT_EQ(homebrew.at("actions").at(0).at("id"), "path-repair:homebrew");
-  EXPECT_EQ(homebrew.at("actions").at(0).at("verifyPolicy"), "localVerification");
-  EXPECT_EQ(json.at("summaryLines").at(2), "Homebrew: installed, not on PATH");
-  EXPECT_EQ(classifications(json).at("clt"), "ready");
+  for (const char* scenario : {"brew-not-on-path", "two-homebrews-intel-first"}) {
+    const Json json = doctorJson(scenario, {"diagnose"});
+    const Json& homebrew = stage(json, "homebrew");
+    EXPECT_EQ(homebrew.at("diagnosis").at("classification"), "fixable") << scenario;
+    EXPECT_EQ(homebrew.at("diagnosis").at("headline"), "Homebrew is installed, but your shell can't find it")
+        << scenario;
+    ASSERT_EQ(homebrew.at("actions").size(), 1u) << scenario;
+    EXPECT_EQ(homebrew.at("actions").at(0).at("id"), "path-repair:homebrew") << scenario;
+    EXPECT_EQ(homebrew.at("actions").at(0).at("verifyPolicy"), "localVerification") << scenario;
+    EXPECT_EQ(json.at("summaryLines").at(2), "Homebrew: installed, not on PATH") << scenario;
+    EXPECT_EQ(classifications(json).at("clt"), "ready") << scenario;
+  }
 }
 
 TEST_F(Diagnose, PyenvOwningPythonIsNamedAsTheCompetingOwner) {
@@ -215,16 +220,6 @@ TEST_F(Diagnose, TheEvidenceNamesWhatANewTerminalWindowRuns) {
   // Nothing can be learnt from a Terminal that runs another shell: nothing is claimed.
   EXPECT_EQ(commandRows(doctorJson("zshrc-execs-shell", {"diagnose"})),
             (std::vector<std::string>{"`python` \u2014 not found", "`python3` \u2014 not found"}));
-}
-
-TEST_F(Diagnose, AnIntelBrewFoundFirstGetsThePathRepair) {
-  const Json json = doctorJson("two-homebrews-intel-first", {"diagnose"});
-  const Json& homebrew = stage(json, "homebrew");
-  EXPECT_EQ(homebrew.at("diagnosis").at("headline"), "Homebrew is installed, but your shell can't find it");
-  ASSERT_EQ(homebrew.at("actions").size(), 1u);
-  EXPECT_EQ(homebrew.at("actions").at(0).at("id"), "path-repair:homebrew");
-  EXPECT_EQ(stage(doctorJson("brew-shellenv-in-zshrc", {"diagnose"}), "homebrew").at("diagnosis").at("headline"),
-            "Homebrew is installed");
 }
 
 // A pyenv that neither command leads to keeps no control: it is listed among the

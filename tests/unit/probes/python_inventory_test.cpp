@@ -124,7 +124,8 @@ TEST(PythonOwnership, ExactPathThenFolderRulesInOrder) {
   EXPECT_EQ(owner("/Users/alice/.local/bin/python3"), inventory.installs[3]);
   EXPECT_EQ(owner("/Users/alice/.pyenv/shims/python3"), inventory.installs[5]);  // first pyenv install
   EXPECT_EQ(owner("/Users/alice/anaconda3/envs/x/bin/python"), inventory.installs[7]);
-  EXPECT_EQ(owner("/usr/local/bin/python3"), inventory.installs[2]);  // any Homebrew install
+  EXPECT_EQ(owner("/opt/homebrew/opt/python@3.13/bin/python3"), inventory.installs[2]);
+  EXPECT_EQ(owner("/usr/local/bin/python3"), std::nullopt);  // no Homebrew Python in /usr/local
   EXPECT_EQ(owner("/Library/Frameworks/Python.framework/Versions/Current/bin/python3"), inventory.installs[1]);
   EXPECT_EQ(owner("/usr/bin/python"), inventory.installs[0]);
   EXPECT_EQ(owner("/Users/alice/.asdf/shims/python"), std::nullopt);  // rule applies, no asdf install
@@ -201,7 +202,8 @@ TEST_F(PythonInventoryTest, APrefixWithoutHomebrewHoldsNoHomebrewPython) {
             (std::vector<PythonInstall>{
                 {Origin::pythonOrg(), "/Library/Frameworks/Python.framework/Versions/3.12/bin/python3", "3.12"},
                 {Origin::homebrew(), "/opt/homebrew/bin/python3", std::nullopt}}));
-  EXPECT_EQ(PythonOwnership::owningInstall("/usr/local/bin/python3", inventory), inventory.installs[1]);
+  // The /opt/homebrew Python does not make the /usr/local link Homebrew's.
+  EXPECT_EQ(PythonOwnership::owningInstall("/usr/local/bin/python3", inventory), std::nullopt);
 }
 
 TEST(PythonOwnership, PyenvOnPathWithoutPyenvInstallHasNoOwner) {
