@@ -1,7 +1,7 @@
-// How long the profile and the probe bundle take together in a Mac whose login
-// files are slow and noisy (the noisy-zprofile scenario: 300 ms per login shell),
-// beside the same login-shell and program probes run one after another, and
-// beside one login shell's start.
+// How long the profile and the probe bundle take together in a Mac whose start-up
+// files are slow and noisy (the noisy-zprofile scenario: 300 ms in ~/.zprofile and
+// 300 ms more in ~/.zshrc), beside the same shell and program probes run one after
+// another, and beside one start of the shell a new Terminal window runs.
 //
 // Runs itself inside the simulated Mac: the outer process re-executes the
 // benchmark through macsim with --inside.
@@ -56,31 +56,30 @@ std::vector<ProbeStep> probeSteps() {
   auto program = [](const char* label, std::string executable, std::vector<std::string> arguments) {
     return ProbeStep{label, ProcessRequest{.executable = std::move(executable), .arguments = std::move(arguments)}};
   };
-  auto shell = [](const char* label, std::string command) {
-    return ProbeStep{label, ProcessRequest{.executable = "/bin/zsh", .arguments = {"-lc", std::move(command)}}};
+  auto shell = [](const char* label, const std::string& command) {
+    return ProbeStep{label, bnch::ShellRunner::request(command, bnch::ShellForm::newTerminal)};
   };
-  const std::string marker = "echo __BNCH_CMD_OUTPUT__; ";
   return {
       program("sysctl", "/usr/sbin/sysctl", {"-in", "hw.optional.arm64"}),
       program("xcode-select", "/usr/bin/xcode-select", {"-p"}),
       program("dseditgroup", "/usr/sbin/dseditgroup", {"-o", "checkmember", "-m", "alice", "admin"}),
-      program("which java", "/usr/bin/which", {"java"}),
       program("java_home", "/usr/libexec/java_home", {"-V"}),
-      program("which claude", "/usr/bin/which", {"claude"}),
-      program("which codex", "/usr/bin/which", {"codex"}),
-      program("which aider", "/usr/bin/which", {"aider"}),
-      program("which mise", "/usr/bin/which", {"mise"}),
+      shell("which java", "/usr/bin/which java"),
+      shell("which claude", "/usr/bin/which claude"),
+      shell("which codex", "/usr/bin/which codex"),
+      shell("which aider", "/usr/bin/which aider"),
+      shell("which mise", "/usr/bin/which mise"),
       shell("JAVA_HOME", "echo __BNCH_JAVA_HOME__:$JAVA_HOME"),
       shell("which -a claude", "/usr/bin/which -a claude"),
       shell("which -a codex", "/usr/bin/which -a codex"),
       shell("which -a brew", "/usr/bin/which -a brew"),
-      shell("brew --version", marker + "brew --version 2>&1"),
+      shell("brew --version", "brew --version 2>&1"),
       shell("command -v gh", "command -v gh"),
       shell("git identity",
             "git config --global --get user.name >/dev/null && git config --global --get user.email >/dev/null"),
       shell("gh auth status", "gh auth status"),
-      shell("which python", marker + "/usr/bin/which python"),
-      shell("which python3", marker + "/usr/bin/which python3"),
+      shell("which python", "p=$(/usr/bin/which python) && print -r -- \"$p\" \"${p:A}\""),
+      shell("which python3", "p=$(/usr/bin/which python3) && print -r -- \"$p\" \"${p:A}\""),
   };
 }
 
@@ -89,10 +88,14 @@ int inside() {
   const bnch::ShellRunner shell(services.processRunner);
   const ProbeProcess process(services.processRunner);
 
+  // The first start also lets compinit write ~/.zcompdump, as on a Mac in use.
   std::vector<double> oneShell;
   for (int i = 0; i < rounds; ++i) {
     const auto start = Clock::now();
-    process.loginShell("true");
+    if (!shell.ask("true")) {
+      std::fprintf(stderr, "the new Terminal window's shell did not answer\n");
+      return 1;
+    }
     oneShell.push_back(secondsSince(start));
   }
 
@@ -146,7 +149,7 @@ int inside() {
   const double shellStart = median(oneShell);
   const double total = median(together);
   const double sequential = median(sums);
-  std::printf("one login shell start (median of %d):        %8.3f s\n", rounds, shellStart);
+  std::printf("one new-terminal shell start (median of %d): %8.3f s\n", rounds, shellStart);
   std::printf("slowest single probe (%s):            %8.3f s\n", slowestLabel, slowest);
   std::printf("profile + probe bundle, concurrently:         %8.3f s\n", total);
   std::printf("the %zu probes one after another:             %8.3f s\n", probeSteps().size(), sequential);
@@ -154,10 +157,10 @@ int inside() {
   double load[1] = {0};
   std::printf("child CPU time per profile + bundle: %.3f s on %ld cores; load average %.1f\n", cpuPerRound,
               ::sysconf(_SC_NPROCESSORS_ONLN), ::getloadavg(load, 1) == 1 ? load[0] : -1.0);
-  std::printf("total / one login shell: %.2f (target <= 1.5)\n", total / shellStart);
+  std::printf("total / one new-terminal shell: %.2f (target <= 1.5)\n", total / shellStart);
   std::printf("one-after-another / total: %.2f (target >= 6)\n", sequential / total);
   std::printf(
-      "RESULT total_s=%.3f login_shell_s=%.3f sequential_s=%.3f floor_s=%.3f total_over_shell=%.2f speedup=%.2f\n",
+      "RESULT total_s=%.3f terminal_shell_s=%.3f sequential_s=%.3f floor_s=%.3f total_over_shell=%.2f speedup=%.2f\n",
       total, shellStart, sequential, median(allAtOnce), total / shellStart, sequential / total);
   return 0;
 }

@@ -156,7 +156,7 @@ class SpawnSetup {
 };
 
 // Starts the program with its standard output on `out` and standard error on `err`.
-// The child gets a process group of its own, an empty signal mask and the default
+// The child gets a process group of its own (or a session, when asked), an empty signal mask and the default
 // handling of the signals an application commonly changes. Throws ProcessLaunchError.
 pid_t spawnChild(const ProcessRequest& request, int out, int err) {
   SpawnSetup setup;
@@ -168,9 +168,15 @@ pid_t spawnChild(const ProcessRequest& request, int out, int err) {
        {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGCHLD, SIGUSR1, SIGUSR2, SIGTSTP, SIGTTIN, SIGTTOU}) {
     sigaddset(&defaults, sig);
   }
-  const short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  // A new session also makes the child the leader of a new process group, so
+  // signalling the group works the same; setsid and setpgid cannot be combined.
+  const short group = request.newSession ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP;
+  const short flags = group | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
   int error = ::posix_spawnattr_setflags(&setup.attributes_, flags);
-  if (!error) error = ::posix_spawnattr_setpgroup(&setup.attributes_, 0);
+  if (!error && !request.newSession) error = ::posix_spawnattr_setpgroup(&setup.attributes_, 0);
+  if (!error && request.newSession) {
+    error = ::posix_spawn_file_actions_addopen(&setup.actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
   if (!error) error = ::posix_spawnattr_setsigmask(&setup.attributes_, &empty);
   if (!error) error = ::posix_spawnattr_setsigdefault(&setup.attributes_, &defaults);
   if (!error) error = ::posix_spawn_file_actions_adddup2(&setup.actions_, out, STDOUT_FILENO);

@@ -22,6 +22,10 @@ struct ProcessRequest {
   std::string executable{};
   std::vector<std::string> arguments{};
   std::optional<Environment> environment{};  // absent: inherit the application's environment
+  // Start the child in a new session with no controlling terminal (instead of a
+  // process group of its own) and standard input from /dev/null, so that the job
+  // control of a terminal the application runs in can never stop it.
+  bool newSession = false;
 
   bool operator==(const ProcessRequest&) const = default;
 };

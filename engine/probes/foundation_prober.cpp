@@ -22,25 +22,24 @@ bool lacksNote(const FileSystemOperating& fs, const std::filesystem::path& file)
 }
 
 std::vector<std::string> brewsOnPath(const ProbeProcess& process, const FileSystemOperating& fs) {
-  std::vector<std::string> found;
-  const ProbeRun which = process.loginShell(std::string(HomebrewContract::whichAllBrewCommand));
-  if (!which.answered || which.exitCode != 0) return found;
-  for (const auto& line : ProbeText::nonEmptyLines(which.output)) {
-    std::string path = ProbeText::trimSpacesAndTabs(line);
-    if (path.starts_with("/") && ProbeText::isFaithful(path) && ProbeFiles::exists(fs, path)) {
-      found.push_back(std::move(path));
-    }
-  }
-  return found;
+  const auto which = process.askTerminal(std::string(HomebrewContract::whichAllBrewCommand));
+  if (!which || which->exitCode != 0) return {};
+  return ProbeFiles::existingPathLines(fs, which->output);
+}
+
+// The command succeeded in a new Terminal window.
+bool succeeds(const ProbeProcess& process, const std::string& command) {
+  const auto answer = process.askTerminal(command);
+  return answer && answer->exitCode == 0;
 }
 
 bool ghPresent(const ProbeProcess& process, const FileSystemOperating& fs) {
   for (std::string_view folder : HomebrewContract::binFolders) {
     if (ProbeFiles::isExecutableFile(fs, std::string(folder) + "/gh")) return true;
   }
-  const ProbeRun command = process.loginShell("command -v gh");
-  return command.answered && command.exitCode == 0 && ProbeText::isFaithful(command.output) &&
-         !ProbeText::trimWhitespace(command.output).empty();
+  const auto command = process.askTerminal("command -v gh");
+  return command && command->exitCode == 0 && ProbeText::isFaithful(command->output) &&
+         !ProbeText::trimWhitespace(command->output).empty();
 }
 
 bool gitIdentitySet(const ProbeProcess& process, const FileSystemOperating& fs) {
@@ -53,9 +52,8 @@ bool gitIdentitySet(const ProbeProcess& process, const FileSystemOperating& fs) 
     }
   }
   if (!gitAvailable) return false;
-  const ProbeRun git = process.loginShell(
-      "git config --global --get user.name >/dev/null && git config --global --get user.email >/dev/null");
-  return git.answered && git.exitCode == 0;
+  return succeeds(process,
+                  "git config --global --get user.name >/dev/null && git config --global --get user.email >/dev/null");
 }
 
 }  // namespace
@@ -75,14 +73,12 @@ bool FoundationProber::agentDocNeeded(const FileSystemOperating& fs) {
 SetupProbeBundle FoundationProber::probe(const ShellRunner& shell, FileSystemOperating& fs) const {
   const ProbeProcess process(shell.process(), timeLimit_);
   auto onPath = std::async(std::launch::async, [&] { return brewsOnPath(process, fs); });
-  auto version = std::async(std::launch::async,
-                            [&] { return process.markedLoginShell(std::string(HomebrewContract::versionCommand)); });
+  auto version = std::async(std::launch::async, [&] {
+    return process.askTerminal(std::string(HomebrewContract::versionCommand)).value_or(ShellOutput{"", -1});
+  });
   auto gh = std::async(std::launch::async, [&] { return ghPresent(process, fs); });
   auto identity = std::async(std::launch::async, [&] { return gitIdentitySet(process, fs); });
-  auto signedIn = std::async(std::launch::async, [&] {
-    const ProbeRun status = process.loginShell("gh auth status");
-    return status.answered && status.exitCode == 0;
-  });
+  auto signedIn = std::async(std::launch::async, [&] { return succeeds(process, "gh auth status"); });
 
   SetupProbeBundle bundle;
   for (std::string_view location : HomebrewContract::brewLocations) {

@@ -154,9 +154,9 @@ std::vector<JDKInfo> JavaProbe::mergeInstalled(const FileSystemOperating& fs, st
 
 ProbeBundle JavaProbe::probe() const {
   auto which = std::async(std::launch::async, [this]() -> std::optional<std::string> {
-    const ProbeRun run = process_.run(ProcessRequest{.executable = whichPath, .arguments = {"java"}});
-    if (!run.answered || run.exitCode != 0) return std::nullopt;
-    std::string path = ProbeText::trimWhitespace(run.output);
+    const auto answer = process_.askTerminal(std::string(whichPath) + " java");
+    if (!answer || answer->exitCode != 0) return std::nullopt;
+    std::string path = ProbeText::trimWhitespace(answer->output);
     if (path.empty() || !ProbeText::isFaithful(path)) return std::nullopt;
     return path;
   });
@@ -167,9 +167,9 @@ ProbeBundle JavaProbe::probe() const {
   auto folders =
       std::async(std::launch::async, [this] { return ProbeFiles::entries(fs_, std::string(virtualMachinesFolder)); });
   auto javaHome = std::async(std::launch::async, [this]() -> std::optional<std::string> {
-    const ProbeRun run = process_.loginShell("echo " + std::string(javaHomeMarker) + "$JAVA_HOME");
-    if (!run.answered) return std::nullopt;
-    return javaHomeFromShellOutput(run.output);
+    const auto answer = process_.askTerminal("echo " + std::string(javaHomeMarker) + "$JAVA_HOME");
+    if (!answer) return std::nullopt;
+    return javaHomeFromShellOutput(answer->output);
   });
 
   ProbeBundle bundle;

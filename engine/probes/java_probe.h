@@ -12,11 +12,11 @@
 
 namespace bnch {
 
-// Gathers the Java state of the Mac: which `java` the application's PATH finds,
+// Gathers the Java state of the Mac: which `java` a new Terminal window finds,
 // the JDKs `java_home -V` reports, the JDK bundles in
 // /Library/Java/JavaVirtualMachines (adding those java_home did not report,
-// read from their `release` file or Info.plist), and JAVA_HOME in a fresh login
-// shell. Read-only. `probe` blocks until its four checks, run concurrently, have
+// read from their `release` file or Info.plist), and JAVA_HOME in a new Terminal
+// window. Read-only. `probe` blocks until its four checks, run concurrently, have
 // finished; the file system must outlive the call.
 class JavaProbe {
  public:

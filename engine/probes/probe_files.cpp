@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "engine/probes/probe_text.h"
+
 namespace bnch {
 
 bool ProbeFiles::exists(const FileSystemOperating& fs, const std::filesystem::path& path) {
@@ -22,6 +24,15 @@ bool ProbeFiles::isFolder(const FileSystemOperating& fs, const std::filesystem::
 
 bool ProbeFiles::isFile(const FileSystemOperating& fs, const std::filesystem::path& path) {
   return exists(fs, path) && !isFolder(fs, path);
+}
+
+std::vector<std::string> ProbeFiles::existingPathLines(const FileSystemOperating& fs, std::string_view text) {
+  std::vector<std::string> paths;
+  for (const auto& line : ProbeText::nonEmptyLines(text)) {
+    std::string path = ProbeText::trimSpacesAndTabs(line);
+    if (path.starts_with("/") && ProbeText::isFaithful(path) && isFile(fs, path)) paths.push_back(std::move(path));
+  }
+  return paths;
 }
 
 bool ProbeFiles::isExecutableFile(const FileSystemOperating& fs, const std::filesystem::path& path) {

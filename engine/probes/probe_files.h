@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/platform/file_system.h"
@@ -24,6 +25,10 @@ struct ProbeFiles {
   static std::vector<std::string> visibleNames(const FileSystemOperating& fs, const std::filesystem::path& path);
   // True when the folder can be listed and holds at least one entry.
   static bool hasEntries(const FileSystemOperating& fs, const std::filesystem::path& path);
+  // The lines of a `which`-style answer that name existing files: each line
+  // trimmed of spaces and tabs, kept when it starts with "/", is faithful text
+  // and is a file (start-up files may print anything; an alias is no file).
+  static std::vector<std::string> existingPathLines(const FileSystemOperating& fs, std::string_view text);
   static std::optional<std::string> readText(const FileSystemOperating& fs, const std::filesystem::path& path);
   static std::optional<std::string> readBytes(const FileSystemOperating& fs, const std::filesystem::path& path);
 };

@@ -1,23 +1,18 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/platform/process_running.h"
 #include "engine/platform/shell_runner.h"
+#include "engine/platform/timed_run.h"
 
 namespace bnch {
 
 // What one probed program answered.
-struct ProbeRun {
-  int32_t exitCode = -1;  // -1 when it could not start or did not answer in time
-  std::string output;     // standard output and error merged in order, each line ending in "\n"
-  bool answered = false;  // it ran to its end within the time limit
-
-  bool operator==(const ProbeRun&) const = default;
-};
+using ProbeRun = TimedRun;
 
 // Runs the programs a probe asks, each under a time limit, so that one program
 // that hangs (a login shell waiting on a start-up file, a stuck system tool)
@@ -31,23 +26,16 @@ struct ProbeRun {
 // and blocks the caller until the program ends or its limit passes.
 class ProbeProcess {
  public:
-  static constexpr std::chrono::milliseconds defaultTimeLimit{20000};
-  static constexpr const char* loginShellPath = "/bin/zsh";
+  static constexpr std::chrono::milliseconds defaultTimeLimit = ShellRunner::defaultTimeLimit;
 
   explicit ProbeProcess(std::shared_ptr<ProcessRunning> runner, std::chrono::milliseconds timeLimit = defaultTimeLimit)
       : runner_(std::move(runner)), timeLimit_(timeLimit) {}
 
   ProbeRun run(const ProcessRequest& request) const;
 
-  // `/bin/zsh -lc <command>`, inherited environment, no output marker: whatever
-  // the start-up files print stays in the output.
-  ProbeRun loginShell(const std::string& command) const;
-
-  // The one-shot login-shell form of ShellRunner::run (the output marker is
-  // echoed first and everything up to and including its line is dropped),
-  // under this time limit. A shell that cannot start or does not answer gives
-  // empty output and exit code -1.
-  ShellOutput markedLoginShell(const std::string& command) const;
+  // ShellRunner::ask under this time limit: what a new Terminal window answers,
+  // or nothing.
+  std::optional<ShellOutput> askTerminal(const std::string& command) const;
 
   std::chrono::milliseconds timeLimit() const { return timeLimit_; }
 

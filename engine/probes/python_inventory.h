@@ -40,6 +40,11 @@ struct PythonInventory {
 struct PythonCommandResolution {
   std::string command;  // "python" or "python3"
   std::optional<std::string> resolvedPath;
+  // Where the path really leads, every link followed (equal to the path when it
+  // is no link); absent when it could not be resolved to an existing file.
+  std::optional<std::string> resolvedTarget{};
+  // The version of the interpreter the command runs; absent when unknown.
+  std::optional<std::string> version{};
 
   bool operator==(const PythonCommandResolution&) const = default;
 };

@@ -32,6 +32,10 @@ std::optional<std::string> homebrewVersion(const FileSystemOperating& fs, const 
   return VersionText::highest(versionLikeNames(fs, cellar + "/" + *newest));
 }
 
+bool holdsHomebrew(const FileSystemOperating& fs, const std::string& prefix) {
+  return ProbeFiles::isFile(fs, prefix + "/bin/brew") || ProbeFiles::isFolder(fs, prefix + "/Cellar");
+}
+
 void addVersionFolders(const FileSystemOperating& fs, const std::string& folder, const std::string& owner,
                        const std::string& interpreter, std::vector<PythonInstall>& installs) {
   for (const auto& name : versionLikeNames(fs, folder)) {
@@ -75,10 +79,11 @@ PythonInventory PythonInventoryScanner::scan() const {
         PythonInstall{PythonInstall::Origin::pythonOrg(), framework + "/" + name + "/bin/python3", name});
   }
 
-  // Homebrew, Apple silicon prefix first.
+  // Homebrew, Apple silicon prefix first; a prefix counts only when it really
+  // holds Homebrew (/usr/local/bin/python3 is often the official installer's link).
   for (const std::string prefix : {"/opt/homebrew", "/usr/local"}) {
     const std::string interpreter = prefix + "/bin/python3";
-    if (!ProbeFiles::exists(fs_, interpreter)) continue;
+    if (!ProbeFiles::exists(fs_, interpreter) || !holdsHomebrew(fs_, prefix)) continue;
     installs.push_back(PythonInstall{PythonInstall::Origin::homebrew(), interpreter, homebrewVersion(fs_, prefix)});
   }
 

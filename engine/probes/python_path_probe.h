@@ -10,10 +10,12 @@
 
 namespace bnch {
 
-// Asks a fresh login shell which programs answer `python` and `python3`, the
-// two questions run concurrently. A shell that cannot start, does not answer in
-// time or finds nothing gives an absent path. `probe` blocks; the file system
-// must outlive the call.
+// Asks a new Terminal window which programs answer `python` and `python3`, the
+// two questions run concurrently: the path, where its links really lead, and the
+// version of that interpreter (from the version folder it lies in, else asked of
+// the interpreter itself; Apple's stubs are never run). A shell that cannot
+// start, does not answer in time or finds nothing gives an absent path. `probe`
+// blocks; the file system must outlive the call.
 class PythonPathProbe {
  public:
   PythonPathProbe(ProbeProcess process, const FileSystemOperating& fs) : process_(std::move(process)), fs_(fs) {}
@@ -23,6 +25,8 @@ class PythonPathProbe {
   PythonCommandResolution resolve(const std::string& command) const;
 
  private:
+  std::optional<std::string> askVersion(const std::string& interpreter) const;
+
   ProbeProcess process_;
   const FileSystemOperating& fs_;
 };

@@ -169,9 +169,9 @@ std::optional<std::string> SystemProfiler::miseExecutable() const {
   for (const auto& candidate : candidates) {
     if (ProbeFiles::isExecutableFile(fs_, candidate)) return candidate;
   }
-  const ProbeRun which = process_.run(ProcessRequest{.executable = whichPath, .arguments = {"mise"}});
-  if (!which.answered || which.exitCode != 0) return std::nullopt;
-  const std::string path = ProbeText::trimWhitespace(which.output);
+  const auto which = process_.askTerminal(std::string(whichPath) + " mise");
+  if (!which || which->exitCode != 0) return std::nullopt;
+  const std::string path = ProbeText::trimWhitespace(which->output);
   if (path.empty() || !ProbeText::isFaithful(path) || !ProbeFiles::isExecutableFile(fs_, path)) return std::nullopt;
   return path;
 }
@@ -188,9 +188,9 @@ bool SystemProfiler::applicationExists(std::string_view appName) const {
 }
 
 bool SystemProfiler::commandExists(std::string_view name) const {
-  const ProbeRun which = process_.run(ProcessRequest{.executable = whichPath, .arguments = {std::string(name)}});
-  if (which.answered && which.exitCode == 0 && ProbeText::isFaithful(which.output) &&
-      !ProbeText::trimWhitespace(which.output).empty()) {
+  const auto which = process_.askTerminal(std::string(whichPath) + " " + std::string(name));
+  if (which && which->exitCode == 0 && ProbeText::isFaithful(which->output) &&
+      !ProbeText::trimWhitespace(which->output).empty()) {
     return true;
   }
   for (std::string_view folder : HomebrewContract::binFolders) {
@@ -201,16 +201,9 @@ bool SystemProfiler::commandExists(std::string_view name) const {
 
 std::vector<std::string> SystemProfiler::cliLocations(std::string_view name,
                                                       const std::vector<std::string>& extraCandidates) const {
+  const auto which = process_.askTerminal("/usr/bin/which -a " + std::string(name));
   std::vector<std::string> found;
-  const ProbeRun which = process_.loginShell("/usr/bin/which -a " + std::string(name));
-  if (which.answered && which.exitCode == 0) {
-    for (const auto& line : ProbeText::nonEmptyLines(which.output)) {
-      std::string path = ProbeText::trimSpacesAndTabs(line);
-      if (path.starts_with("/") && ProbeText::isFaithful(path) && ProbeFiles::isFile(fs_, path)) {
-        found.push_back(std::move(path));
-      }
-    }
-  }
+  if (which && which->exitCode == 0) found = ProbeFiles::existingPathLines(fs_, which->output);
   std::vector<std::string> candidates;
   for (std::string_view folder : HomebrewContract::binFolders)
     candidates.push_back(std::string(folder) + "/" + std::string(name));

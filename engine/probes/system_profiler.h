@@ -54,9 +54,10 @@ class SystemProfiler {
 
   // "/Applications/<name>" or "~/Applications/<name>" is a folder.
   bool applicationExists(std::string_view appName) const;
-  // `which <name>` answers, or a Homebrew bin folder holds an executable of that name.
+  // `which <name>` answers in a new Terminal window, or a Homebrew bin folder holds
+  // an executable of that name.
   bool commandExists(std::string_view name) const;
-  // Every executable of that name a login shell's `which -a` lists, plus the
+  // Every executable of that name `which -a` lists in a new Terminal window, plus the
   // usual install places and `extraCandidates` that exist; sorted, no duplicates.
   std::vector<std::string> cliLocations(std::string_view name, const std::vector<std::string>& extraCandidates) const;
 

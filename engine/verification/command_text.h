@@ -9,10 +9,11 @@
 
 namespace bnch {
 
-// Runs the command in a fresh login shell (`/bin/zsh -lc`, output marker first)
-// and returns the trimmed text after the marker with the exit code. A shell that
-// cannot start gives the launch error's description (read the same way) and exit
-// code -1, so that the failure shows in the check's output. Never throws.
-ShellOutput runTrimmed(const ShellRunner& shell, const std::string& commandLine);
+// Runs the command in a fresh shell of the given form and returns the trimmed
+// text of its answer with the exit code. In the login form a shell that cannot
+// start gives the launch error's description (read the same way) and exit code
+// -1, so that the failure shows in the check's output; a new Terminal window that
+// gives no answer (see ShellRunner::ask) gives empty text and -1. Never throws.
+ShellOutput runTrimmed(const ShellRunner& shell, const std::string& commandLine, ShellForm form);
 
 }  // namespace bnch

@@ -10,9 +10,10 @@ namespace bnch {
 
 namespace {
 
-// The trimmed output of a command that exited 0 with something to say.
+// The trimmed output of a command that exited 0 with something to say in a new
+// Terminal window.
 std::optional<std::string> answer(const ShellRunner& shell, const std::string& commandLine) {
-  ShellOutput result = runTrimmed(shell, commandLine);
+  ShellOutput result = runTrimmed(shell, commandLine, ShellForm::newTerminal);
   if (result.exitCode != 0 || result.output.empty()) return std::nullopt;
   return std::move(result.output);
 }

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "engine/platform/shell_quote.h"
+#include "engine/probes/probe_files.h"
 #include "engine/verification/command_text.h"
 
 namespace bnch {
@@ -64,26 +65,11 @@ std::optional<std::string> PostInstallChecker::check(const PostInstallCheck& pos
   return std::nullopt;
 }
 
-// The way the profiler finds command-line tools: `which -a` in a login zsh, no
-// output marker; a path is a line that begins with "/" and names an existing file
-// (start-up files may print anything first, an alias or function is no file).
+// The way the profiler finds command-line tools: `which -a` in a new Terminal
+// window; a path is a line that names an existing file (an alias is no file).
 bool PostInstallChecker::commandResolves(const std::string& name) const {
-  ProcessResult result;
-  try {
-    result = shell_.process()->run(ProcessRequest{
-        .executable = "/bin/zsh",
-        .arguments = {"-lc", "/usr/bin/which -a " + shellSingleQuote(name)},
-        .environment = std::nullopt,
-    });
-  } catch (const std::exception&) {
-    return false;
-  }
-  if (result.exitCode != 0) return false;
-  for (const std::string& line : nonEmptyLines(result.stdOut)) {
-    const std::string path = trimmedText(line);
-    if (path.starts_with('/') && fs_.fileExists(path)) return true;
-  }
-  return false;
+  const auto which = shell_.ask("/usr/bin/which -a " + shellSingleQuote(name));
+  return which && which->exitCode == 0 && !ProbeFiles::existingPathLines(fs_, which->output).empty();
 }
 
 }  // namespace bnch

@@ -96,10 +96,12 @@ std::filesystem::path PythonVerifier::probeFolder(FileSystemOperating& fs) const
 
 PythonVerifier::BaseTier PythonVerifier::probeBaseTier(const ShellRunner& shell) {
   BaseTier tier;
-  const ShellOutput uv = runTrimmed(shell, std::string(UvContract::versionCommand));
+  // What a new Terminal window finds; the project steps below change the disk
+  // and run in the plain login shell.
+  const ShellOutput uv = runTrimmed(shell, std::string(UvContract::versionCommand), ShellForm::newTerminal);
   if (uv.exitCode != 0 || uv.output.empty()) return tier;
 
-  const ShellOutput python = runTrimmed(shell, std::string(kPythonProbeCommand));
+  const ShellOutput python = runTrimmed(shell, std::string(kPythonProbeCommand), ShellForm::newTerminal);
   const std::vector<std::string> lines = nonEmptyLines(python.output);
   if (lines.size() >= 2) {
     tier.executablePath = lines[1];
@@ -151,18 +153,22 @@ PythonVerifier::Run PythonVerifier::run(const ShellRunner& shell, FileSystemOper
   }
 
   const std::string cdProbe = "cd " + shellSingleQuote(probe.string()) + " && ";
-  const ShellOutput init = runTrimmed(shell, cdProbe + std::string(UvContract::initProjectCommand) + " 2>&1");
+  const ShellOutput init =
+      runTrimmed(shell, cdProbe + std::string(UvContract::initProjectCommand) + " 2>&1", ShellForm::login);
   steps.push_back(step(StepID::projectCreated, verdictOf(init.exitCode), kProjectLine, init.output));
   if (init.exitCode != 0) {
     steps.push_back(step(StepID::packageInstalls, Verdict::failed, kPackageLine));
   } else {
-    const ShellOutput add = runTrimmed(shell, cdProbe + std::string(UvContract::addPinnedPackageCommand) + " 2>&1");
+    const ShellOutput add =
+        runTrimmed(shell, cdProbe + std::string(UvContract::addPinnedPackageCommand) + " 2>&1", ShellForm::login);
     if (add.exitCode != 0) {
       const Verdict verdict = isNetworkFailure(add.output) ? Verdict::cannotDetermine : Verdict::failed;
       steps.push_back(step(StepID::packageInstalls, verdict, kPackageLine, add.output));
     } else {
-      const ShellOutput import = runTrimmed(shell, cdProbe + std::string(UvContract::projectRunCommand) + " 'import " +
-                                                       std::string(pinnedModule) + "' 2>&1");
+      const ShellOutput import = runTrimmed(
+          shell,
+          cdProbe + std::string(UvContract::projectRunCommand) + " 'import " + std::string(pinnedModule) + "' 2>&1",
+          ShellForm::login);
       steps.push_back(step(StepID::packageInstalls, verdictOf(import.exitCode), kPackageLine, import.output));
     }
   }

@@ -49,16 +49,16 @@ std::string installRow(const PythonInstall& install, const std::string& home) {
 std::string commandRow(const PythonCommandResolution& resolution, const PythonInventory& inventory) {
   std::string row = "`" + resolution.command + "` \u2014 ";
   if (!resolution.resolvedPath) return row + "not found";
-  const std::optional<PythonInstall> owner = PythonOwnership::owningInstall(resolution.resolvedPath, inventory);
+  const std::optional<PythonInstall> owner = PythonOwnership::owner(resolution, inventory);
   if (!owner) return row + "found";
   row += originLabel(owner->origin);
   if (owner->version) row += " " + *owner->version;
   return row;
 }
 
-std::optional<std::string> competingOwnerOf(const std::optional<std::string>& resolvedPath,
+std::optional<std::string> competingOwnerOf(const PythonCommandResolution& resolution,
                                             const PythonInventory& inventory) {
-  const std::optional<PythonInstall> owner = PythonOwnership::owningInstall(resolvedPath, inventory);
+  const std::optional<PythonInstall> owner = PythonOwnership::owner(resolution, inventory);
   if (owner && owner->origin.kind == OriginKind::competing) return owner->origin.owner;
   return std::nullopt;
 }
@@ -186,7 +186,7 @@ std::optional<DiagnosisEvidence> pythonDiagnosisEvidence(const SetupProbeBundle&
 
   bool uvResolves = false;
   for (const PythonCommandResolution* resolution : {&verdict.python, &verdict.python3}) {
-    const std::optional<PythonInstall> owner = PythonOwnership::owningInstall(resolution->resolvedPath, inventory);
+    const std::optional<PythonInstall> owner = PythonOwnership::owner(*resolution, inventory);
     if (owner && owner->origin.kind == OriginKind::uv) uvResolves = true;
   }
   if (!uvResolves) evidence.note = "Continuing will install and properly configure Python using the uv utility.";
@@ -198,23 +198,18 @@ std::optional<std::string> pythonPostDiagnosisDecline(const SetupProbeBundle& pr
   const PythonInventory& inventory = *probes.pythonInventory;
   for (const PythonCommandResolution* resolution :
        {&probes.pythonPathVerdict->python, &probes.pythonPathVerdict->python3}) {
-    const std::optional<std::string> owner = competingOwnerOf(resolution->resolvedPath, inventory);
+    const std::optional<std::string> owner = competingOwnerOf(*resolution, inventory);
     if (owner && isDeclinedOwner(*owner)) return owner;
   }
-  const std::vector<std::string> owners = PythonOwnership::competingOwners(inventory);
-  for (const char* name : {"pyenv", "asdf", "rye", "conda"}) {
-    for (const std::string& owner : owners) {
-      if (owner == name) return owner;
-    }
-  }
+  // A manager that is merely installed keeps no control of the commands; the
+  // evidence lists its Pythons.
   return std::nullopt;
 }
 
 std::optional<std::string> pythonOutcomeLimitation(const SetupProbeBundle& probes) {
   if (!probes.pythonInventory || !probes.pythonPathVerdict) return std::nullopt;
-  std::optional<std::string> owner =
-      competingOwnerOf(probes.pythonPathVerdict->python.resolvedPath, *probes.pythonInventory);
-  if (!owner) owner = competingOwnerOf(probes.pythonPathVerdict->python3.resolvedPath, *probes.pythonInventory);
+  std::optional<std::string> owner = competingOwnerOf(probes.pythonPathVerdict->python, *probes.pythonInventory);
+  if (!owner) owner = competingOwnerOf(probes.pythonPathVerdict->python3, *probes.pythonInventory);
   if (!owner) return std::nullopt;
   return *owner +
          " still controls the python command on this Mac. Your projects work with uv run and uv add. To change which "

@@ -9,24 +9,24 @@ namespace bnch {
 
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 bool endsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
 bool isUv(const PythonInstall& install) { return install.origin.kind == PythonInstall::Origin::Kind::uv; }
 
-// Owned by a uv install: its exact interpreter path, or a path inside the folder
-// holding that interpreter (a sibling such as bin/python3.12).
-bool ownedByUvInstall(const std::optional<std::string>& resolved, const PythonInventory& inventory) {
-  if (!resolved) return false;
-  for (const PythonInstall& install : inventory.installs) {
-    if (!isUv(install)) continue;
-    if (install.path == *resolved) return true;
-    const auto slash = install.path.rfind('/');
-    if (slash == std::string::npos || slash == 0) continue;
-    if (startsWith(*resolved, std::string_view(install.path).substr(0, slash + 1))) return true;
+// Owned by a uv install: where the command leads (or its path) is that install's
+// interpreter, or lies inside the folder holding it (a sibling such as bin/python3.12).
+bool ownedByUvInstall(const PythonCommandResolution& resolution, const PythonInventory& inventory) {
+  for (const std::optional<std::string>& place : {resolution.resolvedTarget, resolution.resolvedPath}) {
+    if (!place) continue;
+    for (const PythonInstall& install : inventory.installs) {
+      if (!isUv(install)) continue;
+      if (install.path == *place) return true;
+      const auto slash = install.path.rfind('/');
+      if (slash == std::string::npos || slash == 0) continue;
+      if (place->starts_with(std::string_view(install.path).substr(0, slash + 1))) return true;
+    }
   }
   return false;
 }
@@ -44,8 +44,7 @@ bool uvOwnsPython(const SetupProbeBundle& probes) {
 
   if (std::none_of(inventory.installs.begin(), inventory.installs.end(), isUv)) return false;
 
-  if (ownedByUvInstall(verdict.python.resolvedPath, inventory) ||
-      ownedByUvInstall(verdict.python3.resolvedPath, inventory)) {
+  if (ownedByUvInstall(verdict.python, inventory) || ownedByUvInstall(verdict.python3, inventory)) {
     return true;
   }
   const std::optional<std::string>& first =

@@ -240,13 +240,7 @@ void ScriptedProcessRunner::addRule(Rule rule) {
 }
 
 std::optional<std::string> ScriptedProcessRunner::shellCommandOf(const ProcessRequest& request) {
-  if (request.executable != loginShell || request.arguments.size() != 2 || request.arguments[0] != "-lc") {
-    return std::nullopt;
-  }
-  const std::string& command = request.arguments[1];
-  const std::string prefix = markerPrefix();
-  if (command.starts_with(prefix)) return command.substr(prefix.size());
-  return command;
+  return ShellRunner::commandLineOf(request);
 }
 
 ScriptedProcessRunner::Answer ScriptedProcessRunner::answerFor(const ProcessRequest& request, CallKind kind,
@@ -282,9 +276,14 @@ ScriptedProcessRunner::Answer ScriptedProcessRunner::answerFor(const ProcessRequ
   Answer answer;
   answer.reply = handler ? handler(request) : ScriptedReply::failsToStart();
   std::string shellOutput;
+  // A new Terminal window's shell frames the reply between the output marker
+  // and the end marker with the status, and exits 0 itself.
+  const bool terminal = shellConvention && request.arguments[0] == "-ilc";
   if (shellConvention) {
     shellOutput = preamble;
-    if (request.arguments[1].starts_with(markerPrefix())) shellOutput += std::string(ShellRunner::outputMarker) + "\n";
+    if (terminal || request.arguments[1].starts_with(markerPrefix())) {
+      shellOutput += std::string(ShellRunner::outputMarker) + "\n";
+    }
   }
   answer.stdOut = shellOutput + answer.reply.stdOut;
   answer.lines = splitLines(shellOutput);
@@ -293,6 +292,13 @@ ScriptedProcessRunner::Answer ScriptedProcessRunner::answerFor(const ProcessRequ
   } else {
     for (auto& line : splitLines(answer.reply.stdOut)) answer.lines.push_back(std::move(line));
     for (auto& line : splitLines(answer.reply.stdErr)) answer.lines.push_back(std::move(line));
+  }
+  if (terminal && !answer.reply.hangsUntilCancelled && !answer.reply.launchFailure) {
+    const std::string end = std::string(ShellRunner::endMarker) + std::to_string(answer.reply.exitCode);
+    if (!answer.stdOut.empty() && answer.stdOut.back() != '\n') answer.stdOut += '\n';
+    answer.stdOut += end + "\n";
+    answer.lines.push_back({end});
+    answer.reply.exitCode = 0;
   }
   return answer;
 }

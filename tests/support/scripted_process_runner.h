@@ -91,12 +91,13 @@ struct ScriptedCall {
 // matches get the fallback (default: the program fails to start) and are listed
 // by unanswered().
 //
-// Login-shell commands: answerShell*() match `/bin/zsh -lc <command>` by command
-// text, whether or not the command was prefixed with ShellRunner's marker echo
-// ("echo __BNCH_CMD_OUTPUT__; "). As the real shell would, the fake then prints
-// the shell preamble (see setShellPreamble) and, when the marker echo was asked
-// for, the marker line, before the reply's own output. Replies given through the
-// other answer functions are taken literally.
+// Shell commands: answerShell*() match the command text of either form of
+// ShellRunner::request (`/bin/zsh -lc`, with or without the marker echo, and the
+// new Terminal window's `/bin/zsh -ilc`). As the real shell would, the fake then
+// prints the shell preamble (see setShellPreamble) and, when the marker was asked
+// for, the marker line, before the reply's own output; a new Terminal window's
+// reply is followed by the end marker with the reply's exit code (the shell itself
+// exits 0). Replies given through the other answer functions are taken literally.
 //
 // Thread-safe: any number of threads may run and stream at once. Streams with
 // pauses or hangs run on threads of their own, joined by the destructor (which
@@ -122,7 +123,7 @@ class ScriptedProcessRunner final : public ProcessRunning {
   // Any request the predicate accepts, answered by the handler at call time.
   void answerWith(Matcher matches, Handler handler);
 
-  // `/bin/zsh -lc <command>`, with or without the output marker echo.
+  // A shell command of either form (see above).
   void answerShell(const std::string& command, ScriptedReply reply);
   void answerShellInOrder(const std::string& command, std::vector<ScriptedReply> replies);
   void answerShellWhen(std::function<bool(const std::string& command)> matches, ScriptedReply reply);

@@ -124,7 +124,10 @@ Json toJson(const PythonInventory& inventory) {
 }
 
 Json toJson(const PythonCommandResolution& resolution) {
-  return Json{{"command", resolution.command}, {"resolvedPath", orNull(resolution.resolvedPath)}};
+  return Json{{"command", resolution.command},
+              {"resolvedPath", orNull(resolution.resolvedPath)},
+              {"resolvedTarget", orNull(resolution.resolvedTarget)},
+              {"version", orNull(resolution.version)}};
 }
 
 Json toJson(const PythonPathVerdict& verdict) {

@@ -18,9 +18,8 @@ Json probesJson(const SetupProbeBundle& bundle) {
   if (bundle.pythonInventory) {
     const auto& inventory = *bundle.pythonInventory;
     const PythonPathVerdict verdict = bundle.pythonPathVerdict.value_or(PythonPathVerdict{});
-    json["owningInstalls"] =
-        Json{{"python", toJson(PythonOwnership::owningInstall(verdict.python.resolvedPath, inventory))},
-             {"python3", toJson(PythonOwnership::owningInstall(verdict.python3.resolvedPath, inventory))}};
+    json["owningInstalls"] = Json{{"python", toJson(PythonOwnership::owner(verdict.python, inventory))},
+                                  {"python3", toJson(PythonOwnership::owner(verdict.python3, inventory))}};
     json["competingOwners"] = PythonOwnership::competingOwners(inventory);
   }
   return json;

@@ -241,6 +241,13 @@ class Builder {
         sh << "brew_cask " << shq(prefix) << " " << shq(c.get<std::string>()) << "\n";
       if (hb.contains("index_age")) brewCache = hb["index_age"].dump();
     }
+    // A second Homebrew (an Intel one kept beside the native one, say).
+    for (const auto& hb : t.value("extra_homebrews", json::array())) {
+      const std::string prefix = hb.at("prefix").get<std::string>();
+      sh << "install_homebrew " << shq(prefix) << "\n";
+      for (const auto& f : hb.value("formulae", json::array()))
+        sh << "brew_formula " << shq(prefix) << " " << shq(f.get<std::string>()) << "\n";
+    }
     if (t.contains("uv_python")) {
       const json up = t["uv_python"];
       const bool isDefault = up.value("default", true);

@@ -120,6 +120,86 @@ TEST_F(DoctorInMac, CondaFirstOnPathBesideHomebrewPython) {
   EXPECT_EQ(probes["competingOwners"], json::array({"conda"}));
 }
 
+// What a new Terminal window runs, with ~/.zshrc read as Terminal reads it: the
+// command's path, the owner judged from where its links lead, and the version of
+// the interpreter it runs.
+TEST_F(DoctorInMac, CommandsResolveAsInANewTerminalWindow) {
+  const std::string home = "/Users/alice";
+  const std::string uv313 = home + "/.local/share/uv/python/cpython-3.13.1-macos-aarch64-none/bin/python3";
+  struct Case {
+    const char* scenario;
+    std::string python3;
+    std::string owner;
+    std::string ownerPath;
+    json version;
+  };
+  const Case cases[] = {
+      {"pyenv-in-zshrc", home + "/.pyenv/shims/python3", "competing:pyenv", home + "/.pyenv/versions/3.11.9/bin/python",
+       "3.11.9"},
+      {"conda-in-zshrc", home + "/miniconda3/bin/python3", "competing:conda", home + "/miniconda3/bin/python3",
+       "3.12.7"},
+      {"python-org", "/usr/local/bin/python3", "pythonOrg",
+       "/Library/Frameworks/Python.framework/Versions/3.12/bin/python3", "3.12"},
+      {"uv-two-pythons", home + "/.local/bin/python3", "uv", uv313, "3.13.1"},
+      {"zshrc-noisy-theme", home + "/.local/bin/python3", "uv", uv313, "3.13.1"},
+      // Broken links are no answer: the next python3 on PATH is Apple's, which is never run.
+      {"broken-python-links", "/usr/bin/python3", "apple", "/usr/bin/python3", "3.9"},
+  };
+  for (const Case& c : cases) {
+    const json probes = doctorJson(c.scenario, {"probes"});
+    EXPECT_EQ(probes["pythonPathVerdict"]["python3"]["resolvedPath"], c.python3) << c.scenario;
+    const json& owner = probes["owningInstalls"]["python3"];
+    EXPECT_EQ(owner["origin"], c.owner) << c.scenario << owner;
+    EXPECT_EQ(owner["path"], c.ownerPath) << c.scenario << owner;
+    EXPECT_EQ(owner["version"], c.version) << c.scenario << owner;
+  }
+  // The official installer's link is no Homebrew Python.
+  const json pythonOrg = doctorJson("python-org", {"probes"});
+  for (const auto& install : pythonOrg["pythonInventory"]["installs"]) EXPECT_NE(install["origin"], "homebrew");
+  EXPECT_TRUE(doctorJson("broken-python-links", {"probes"})["pythonPathVerdict"]["python"]["resolvedPath"].is_null());
+}
+
+TEST_F(DoctorInMac, TheBrewANewTerminalWindowFindsFirst) {
+  const json zshrc = doctorJson("brew-shellenv-in-zshrc", {"probes"});
+  EXPECT_EQ(zshrc["pathVisiblePrimaryTools"], json::array({"/opt/homebrew/bin/brew"}));
+  EXPECT_EQ(zshrc["versionExitCode"], 0);
+  const json two = doctorJson("two-homebrews-intel-first", {"probes"});
+  EXPECT_EQ(two["installedPrimaryToolLocations"], json::array({"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}));
+  ASSERT_FALSE(two["pathVisiblePrimaryTools"].empty());
+  EXPECT_EQ(two["pathVisiblePrimaryTools"][0], "/usr/local/bin/brew");
+}
+
+// A ~/.zshrc that replaces zsh with another program, or takes longer than the
+// time limit, leaves nothing to learn from a new Terminal window: every shell
+// answer is absent (never a wrong one), and the file-based answers stay.
+TEST_F(DoctorInMac, AZshrcThatNeverRunsTheCommandGivesNoAnswer) {
+  for (const char* scenario : {"zshrc-execs-shell", "zshrc-slow"}) {
+    const json probes = doctorJson(scenario, {"probes"});
+    EXPECT_TRUE(probes["pythonPathVerdict"]["python3"]["resolvedPath"].is_null()) << scenario;
+    EXPECT_TRUE(probes["owningInstalls"]["python3"].is_null()) << scenario;
+    EXPECT_EQ(probes["pathVisiblePrimaryTools"], json::array()) << scenario;
+    EXPECT_EQ(probes["versionExitCode"], -1) << scenario;
+    EXPECT_TRUE(probes["versionOutput"].is_null()) << scenario;
+    EXPECT_EQ(probes["installedPrimaryToolLocations"], json::array({"/opt/homebrew/bin/brew"})) << scenario;
+    EXPECT_EQ(probes["shellConfigured"], true) << scenario;
+    EXPECT_EQ(probes["pythonInventory"]["installs"].size(), 2u) << scenario;
+  }
+}
+
+// Typed in Terminal, the doctor runs with a controlling terminal; the new Terminal
+// window's shells it starts must not be stopped by that terminal's job control.
+TEST_F(DoctorInMac, UnderAPseudoTerminalEveryShellStillAnswers) {
+  const auto run = runInMac("ready-mac", {"/usr/bin/script", "--quiet", "--return", "--command",
+                                          bnch::systest::doctorPath().string() + " probes --json", "/dev/null"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::string out = run.out;
+  std::erase(out, '\r');
+  const json probes = json::parse(out);
+  EXPECT_EQ(probes["pythonPathVerdict"]["python3"]["resolvedPath"], "/Users/alice/.local/bin/python3");
+  EXPECT_EQ(probes["pathVisiblePrimaryTools"], json::array({"/opt/homebrew/bin/brew"}));
+  EXPECT_EQ(probes["versionExitCode"], 0);
+}
+
 TEST_F(DoctorInMac, StandardUserIsNotAnAdministrator) {
   EXPECT_EQ(doctorJson("standard-user", {"profile"})["isAdministrator"], false);
 }
@@ -136,7 +216,7 @@ TEST_F(DoctorInMac, NoisyStartUpFilesNeverReachAValue) {
   collectStrings(probes, values);
   collectStrings(profile, values);
   for (const auto& value : values) {
-    for (const char* noise : {"Welcome back", "Last backup", "fortune"}) {
+    for (const char* noise : {"Welcome back", "Last backup", "fortune", "Loading your prompt"}) {
       EXPECT_EQ(value.find(noise), std::string::npos) << value;
     }
   }

@@ -2,6 +2,7 @@
 // stage, the actions and the competing owner, per scenario.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -67,16 +68,21 @@ TEST_F(Diagnose, AReadyMacHasEveryPrimaryStageReady) {
   EXPECT_EQ(stage(json, "python").at("diagnosis").at("headline"), "Python is set up with uv");
 }
 
+// Also when the first brew a new Terminal window finds is the Intel one: what the
+// native brew installs would stay out of the terminal's reach.
 TEST_F(Diagnose, BrewNotOnPathOffersThePathRepair) {
-  const Json json = doctorJson("brew-not-on-path", {"diagnose"});
-  const Json& homebrew = stage(json, "homebrew");
-  EXPECT_EQ(homebrew.at("diagnosis").at("classification"), "fixable");
-  EXPECT_EQ(homebrew.at("diagnosis").at("headline"), "Homebrew is installed, but your shell can't find it");
-  ASSERT_EQ(homebrew.at("actions").size(), 1u);
-  EXPECT_EQ(homebrew.at("actions").at(0).at("id"), "path-repair:homebrew");
-  EXPECT_EQ(homebrew.at("actions").at(0).at("verifyPolicy"), "localVerification");
-  EXPECT_EQ(json.at("summaryLines").at(2), "Homebrew: installed, not on PATH");
-  EXPECT_EQ(classifications(json).at("clt"), "ready");
+  for (const char* scenario : {"brew-not-on-path", "two-homebrews-intel-first"}) {
+    const Json json = doctorJson(scenario, {"diagnose"});
+    const Json& homebrew = stage(json, "homebrew");
+    EXPECT_EQ(homebrew.at("diagnosis").at("classification"), "fixable") << scenario;
+    EXPECT_EQ(homebrew.at("diagnosis").at("headline"), "Homebrew is installed, but your shell can't find it")
+        << scenario;
+    ASSERT_EQ(homebrew.at("actions").size(), 1u) << scenario;
+    EXPECT_EQ(homebrew.at("actions").at(0).at("id"), "path-repair:homebrew") << scenario;
+    EXPECT_EQ(homebrew.at("actions").at(0).at("verifyPolicy"), "localVerification") << scenario;
+    EXPECT_EQ(json.at("summaryLines").at(2), "Homebrew: installed, not on PATH") << scenario;
+    EXPECT_EQ(classifications(json).at("clt"), "ready") << scenario;
+  }
 }
 
 TEST_F(Diagnose, PyenvOwningPythonIsNamedAsTheCompetingOwner) {
@@ -156,7 +162,16 @@ INSTANTIATE_TEST_SUITE_P(
                       ScenarioClasses{"standard-user", "fixable", "fixable", "fixable", "fixable", "fixable"},
                       ScenarioClasses{"old-macos", "fixable", "fixable", "fixable", "fixable", "fixable"},
                       ScenarioClasses{"noisy-zprofile", "ready", "ready", "ready", "ready", "ready"},
-                      ScenarioClasses{"offline", "ready", "ready", "ready", "ready", "ready"}),
+                      ScenarioClasses{"offline", "ready", "ready", "ready", "ready", "ready"},
+                      ScenarioClasses{"pyenv-in-zshrc", "ready", "ready", "ready", "ready", "fixable"},
+                      ScenarioClasses{"conda-in-zshrc", "ready", "fixable", "fixable", "fixable", "fixable"},
+                      ScenarioClasses{"brew-shellenv-in-zshrc", "ready", "fixable", "ready", "fixable", "fixable"},
+                      ScenarioClasses{"python-org", "ready", "fixable", "fixable", "fixable", "fixable"},
+                      ScenarioClasses{"two-homebrews-intel-first", "ready", "fixable", "fixable", "fixable", "fixable"},
+                      ScenarioClasses{"uv-two-pythons", "ready", "ready", "ready", "ready", "ready"},
+                      ScenarioClasses{"zshrc-noisy-theme", "ready", "ready", "ready", "ready", "ready"},
+                      ScenarioClasses{"zshrc-execs-shell", "ready", "ready", "fixable", "ready", "fixable"},
+                      ScenarioClasses{"broken-python-links", "ready", "fixable", "fixable", "fixable", "fixable"}),
     [](const ::testing::TestParamInfo<ScenarioClasses>& info) {
       std::string name = info.param.scenario;
       for (char& c : name) {
@@ -183,6 +198,41 @@ TEST_F(Diagnose, CondaOwningPythonIsNamedAsTheCompetingOwner) {
   EXPECT_EQ(rows.at(1).get<std::string>().rfind("`python3` \u2014 conda", 0), 0u) << rows.dump();
   EXPECT_EQ(json.at("evidence").at("note"),
             "Continuing will install and properly configure Python using the uv utility.");
+}
+
+// The rows of "What actually runs when you type the commands:".
+std::vector<std::string> commandRows(const Json& json) {
+  return json.at("evidence").at("sections").at(1).at("rows").get<std::vector<std::string>>();
+}
+
+TEST_F(Diagnose, TheEvidenceNamesWhatANewTerminalWindowRuns) {
+  const Json pyenv = doctorJson("pyenv-in-zshrc", {"diagnose"});
+  EXPECT_EQ(commandRows(pyenv),
+            (std::vector<std::string>{"`python` \u2014 pyenv 3.11.9", "`python3` \u2014 pyenv 3.11.9"}));
+  EXPECT_EQ(pyenv.at("declineOwner"), "pyenv");
+  const Json conda = doctorJson("conda-in-zshrc", {"diagnose"});
+  EXPECT_EQ(commandRows(conda).at(1), "`python3` \u2014 conda 3.12.7");
+  EXPECT_EQ(conda.at("declineOwner"), "conda");
+  const Json pythonOrg = doctorJson("python-org", {"diagnose"});
+  EXPECT_EQ(commandRows(pythonOrg).at(1), "`python3` \u2014 python.org 3.12");
+  EXPECT_EQ(pythonOrg.at("summaryLines").at(2), "Homebrew: not installed");
+  EXPECT_EQ(commandRows(doctorJson("uv-two-pythons", {"diagnose"})).at(1), "`python3` \u2014 uv 3.13.1");
+  // Nothing can be learnt from a Terminal that runs another shell: nothing is claimed.
+  EXPECT_EQ(commandRows(doctorJson("zshrc-execs-shell", {"diagnose"})),
+            (std::vector<std::string>{"`python` \u2014 not found", "`python3` \u2014 not found"}));
+}
+
+// A pyenv that neither command leads to keeps no control: it is listed among the
+// installed Pythons, and no step says it will keep control.
+TEST_F(Diagnose, AnUnusedManagerIsOnlyListed) {
+  const DerivedScenario unused("pyenv-owns-python", Json::parse(R"({"files": [{"path": "~/.zprofile",
+                                   "lines": ["eval \"$(/opt/homebrew/bin/brew shellenv)\""]}]})"));
+  const Json json = doctorJson(unused.path(), {"diagnose"});
+  EXPECT_TRUE(json.at("declineOwner").is_null());
+  const auto installed = json.at("evidence").at("sections").at(0).at("rows").get<std::vector<std::string>>();
+  EXPECT_NE(std::find(installed.begin(), installed.end(), "Python 3.11.9 \u2014 pyenv, in your home folder"),
+            installed.end());
+  EXPECT_EQ(commandRows(json).at(1).rfind("`python3` \u2014 Apple", 0), 0u) << commandRows(json).at(1);
 }
 
 TEST_F(Diagnose, AStandardUserIsToldButStillOfferedTheCommandLineTools) {

@@ -31,10 +31,5 @@ TEST(ProbeProcess, AHangingProgramIsStoppedAtItsLimit) {
   EXPECT_EQ(run, (ProbeRun{-1, "", false}));
 }
 
-TEST(ProbeProcess, MarkedLoginShellDropsStartUpNoise) {
-  const ShellOutput output = ProbeProcess(runner).markedLoginShell("echo hello; exit 4");
-  EXPECT_EQ(output, (ShellOutput{"hello\n", 4}));
-}
-
 }  // namespace
 }  // namespace bnch

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/probes/foundation_prober.h"
+#include "engine/probes/python_ownership.h"
 #include "engine/probes/python_prober.h"
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/scripted_process_runner.h"
@@ -98,20 +99,34 @@ TEST_F(ProberTest, AgentNoteNeededUntilTheDetectedAgentsHaveIt) {
   EXPECT_FALSE(FoundationProber::agentDocNeeded(fs_));
 }
 
-TEST_F(ProberTest, PythonProberAddsInventoryAndCommandResolution) {
+TEST_F(ProberTest, PythonProberAddsInventoryAndWhatTheCommandsRun) {
   fs_.makeExecutable("/usr/bin/python3");
+  fs_.makeDirectory("/Users/alice/.pyenv/versions/3.10.14");
   fs_.makeDirectory("/Users/alice/.pyenv/versions/3.11.9");
   fs_.makeExecutable("/Users/alice/.pyenv/shims/python3");
-  fs_.makeExecutable("/Users/alice/bin\xff/python3");  // a line that is not UTF-8 names no path
-  process_->answerShell("/usr/bin/which python3",
-                        ScriptedReply::prints("python3: aliased\n/Users/alice/bin\xff/python3\n"
-                                              "/Users/alice/.pyenv/shims/python3\n/usr/bin/python3\n"));
-  process_->answerShell("/usr/bin/which python", ScriptedReply::prints("/Users/alice/.pyenv/shims/python\n"));
+  const auto resolves = [](const std::string& command) {
+    return [command](const std::string& line) {
+      return line.find("/usr/bin/which " + command + ")") != std::string::npos;
+    };
+  };
+  // A shim is no link, so the version is asked of the interpreter it leads to.
+  process_->answerShellWhen(resolves("python3"), ScriptedReply::prints("/Users/alice/.pyenv/shims/python3\n"
+                                                                       "/Users/alice/.pyenv/shims/python3\n"));
+  process_->answerShellWhen(
+      [](const std::string& line) { return line.starts_with("'/Users/alice/.pyenv/shims/python3' -c "); },
+      ScriptedReply::prints("3.11.9\n"));
+  process_->answerShellWhen(resolves("python"), ScriptedReply::prints("/Users/alice/.pyenv/shims/python\n"
+                                                                      "/Users/alice/.pyenv/shims/python\n"));
 
   const SetupProbeBundle bundle = PythonProber().probe(ShellRunner(process_), fs_);
   ASSERT_TRUE(bundle.pythonInventory && bundle.pythonPathVerdict);
-  EXPECT_EQ(bundle.pythonInventory->installs.size(), 2u);
-  EXPECT_EQ(bundle.pythonPathVerdict->python3.resolvedPath, "/Users/alice/.pyenv/shims/python3");
+  EXPECT_EQ(bundle.pythonInventory->installs.size(), 3u);
+  const PythonCommandResolution& python3 = bundle.pythonPathVerdict->python3;
+  EXPECT_EQ(python3.resolvedPath, "/Users/alice/.pyenv/shims/python3");
+  EXPECT_EQ(python3.version, "3.11.9");
+  EXPECT_EQ(PythonOwnership::owner(python3, *bundle.pythonInventory),
+            (PythonInstall{PythonInstall::Origin::competing("pyenv"), "/Users/alice/.pyenv/versions/3.11.9/bin/python",
+                           "3.11.9"}));
   EXPECT_EQ(bundle.pythonPathVerdict->python.resolvedPath, std::nullopt);  // not a file on disk
 }
 

@@ -124,13 +124,86 @@ TEST(PythonOwnership, ExactPathThenFolderRulesInOrder) {
   EXPECT_EQ(owner("/Users/alice/.local/bin/python3"), inventory.installs[3]);
   EXPECT_EQ(owner("/Users/alice/.pyenv/shims/python3"), inventory.installs[5]);  // first pyenv install
   EXPECT_EQ(owner("/Users/alice/anaconda3/envs/x/bin/python"), inventory.installs[7]);
-  EXPECT_EQ(owner("/usr/local/bin/python3"), inventory.installs[2]);  // any Homebrew install
+  EXPECT_EQ(owner("/opt/homebrew/opt/python@3.13/bin/python3"), inventory.installs[2]);
+  EXPECT_EQ(owner("/usr/local/bin/python3"), std::nullopt);  // no Homebrew Python in /usr/local
   EXPECT_EQ(owner("/Library/Frameworks/Python.framework/Versions/Current/bin/python3"), inventory.installs[1]);
   EXPECT_EQ(owner("/usr/bin/python"), inventory.installs[0]);
   EXPECT_EQ(owner("/Users/alice/.asdf/shims/python"), std::nullopt);  // rule applies, no asdf install
   EXPECT_EQ(owner("/Users/alice/.pyenvX/python3"), std::nullopt);     // a folder name prefix is not the folder
   EXPECT_EQ(owner("/usr/bin"), std::nullopt);
   EXPECT_EQ(owner("/bin/python3"), std::nullopt);
+}
+
+TEST(PythonOwnership, WhereTheLinkLeadsDecidesOwnerAndVersion) {
+  const PythonInventory inventory = sampleInventory();
+  const std::string uv = "/Users/alice/.local/share/uv/python/";
+  struct Case {
+    const char* what;
+    std::string path;
+    std::optional<std::string> target;
+    std::optional<std::string> version;
+    std::optional<PythonInstall> expected;
+  };
+  auto with = [](PythonInstall install, std::optional<std::string> version) {
+    install.version = std::move(version);
+    return install;
+  };
+  const auto& i = inventory.installs;
+  const Case cases[] = {
+      {"official installer's link in /usr/local/bin", "/usr/local/bin/python3",
+       "/Library/Frameworks/Python.framework/Versions/3.12/bin/python3.12", "3.12", i[1]},
+      {"the default of two uv Pythons", "/Users/alice/.local/bin/python3",
+       uv + "cpython-3.13.1-macos-aarch64-none/bin/python3.13", "3.13.1", i[4]},
+      {"a Homebrew keg other than the newest", "/opt/homebrew/bin/python3",
+       "/opt/homebrew/Cellar/python@3.12/3.12.8/bin/python3.12", "3.12.8", with(i[2], "3.12.8")},
+      {"a Homebrew link whose version is unknown", "/opt/homebrew/bin/python3",
+       "/opt/homebrew/Cellar/python@3.12/3.12.8/bin/python3.12", std::nullopt, with(i[2], std::nullopt)},
+      {"pyenv's shim, version asked", "/Users/alice/.pyenv/shims/python3", "/Users/alice/.pyenv/shims/python3",
+       "3.11.9", i[6]},
+      {"pyenv's shim, version unknown", "/Users/alice/.pyenv/shims/python3", std::nullopt, std::nullopt,
+       with(i[5], std::nullopt)},
+      {"Apple's own interpreter", "/usr/bin/python3", "/usr/bin/python3", std::nullopt, i[0]},
+      {"a link to nowhere we know", "/Users/alice/bin/python3", "/Volumes/USB/python3", "3.8.1", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    PythonCommandResolution resolution{"python3", c.path, c.target, c.version};
+    EXPECT_EQ(PythonOwnership::owner(resolution, inventory), c.expected) << c.what;
+  }
+  EXPECT_EQ(PythonOwnership::owner(PythonCommandResolution{"python3", std::nullopt}, inventory), std::nullopt);
+}
+
+TEST(PythonOwnership, VersionFromTheFolderAnInterpreterLiesIn) {
+  const std::string home = "/Users/alice";
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {home + "/.local/share/uv/python/cpython-3.13.1-macos-aarch64-none/bin/python3.13", "3.13.1"},
+      {home + "/.local/share/uv/python/cpython-3.13.0+freethreaded-macos-aarch64-none/bin/python3", std::nullopt},
+      {home + "/.pyenv/versions/3.11.9/bin/python3.11", "3.11.9"},
+      {home + "/.pyenv/shims/python3", std::nullopt},
+      {home + "/.asdf/installs/python/3.10.4/bin/python", "3.10.4"},
+      {home + "/.rye/py/cpython@3.12.3/bin/python3", "3.12.3"},
+      {"/Library/Frameworks/Python.framework/Versions/3.12/bin/python3.12", "3.12"},
+      {"/Library/Frameworks/Python.framework/Versions/Current/bin/python3", std::nullopt},
+      {"/opt/homebrew/Cellar/python@3.13/3.13.1_1/Frameworks/Python.framework/Versions/3.13/bin/python3.13", "3.13.1"},
+      {"/usr/local/Cellar/python@3.12/3.12.8/bin/python3.12", "3.12.8"},
+      {"/opt/homebrew/Cellar/pyenv/2.5.0/libexec/pyenv", std::nullopt},
+      {home + "/miniconda3/bin/python3.12", std::nullopt},
+      {"/usr/bin/python3", std::nullopt},
+  };
+  for (const auto& [path, version] : cases) EXPECT_EQ(PythonOwnership::versionFromPath(path, home), version) << path;
+}
+
+TEST_F(PythonInventoryTest, APrefixWithoutHomebrewHoldsNoHomebrewPython) {
+  fs_.makeExecutable("/usr/local/bin/python3");  // the official installer's link
+  fs_.makeDirectory("/Library/Frameworks/Python.framework/Versions/3.12");
+  fs_.makeExecutable("/opt/homebrew/bin/python3");
+  fs_.makeExecutable("/opt/homebrew/bin/brew");
+  const PythonInventory inventory = PythonInventoryScanner(fs_).scan();
+  EXPECT_EQ(inventory.installs,
+            (std::vector<PythonInstall>{
+                {Origin::pythonOrg(), "/Library/Frameworks/Python.framework/Versions/3.12/bin/python3", "3.12"},
+                {Origin::homebrew(), "/opt/homebrew/bin/python3", std::nullopt}}));
+  // The /opt/homebrew Python does not make the /usr/local link Homebrew's.
+  EXPECT_EQ(PythonOwnership::owningInstall("/usr/local/bin/python3", inventory), std::nullopt);
 }
 
 TEST(PythonOwnership, PyenvOnPathWithoutPyenvInstallHasNoOwner) {

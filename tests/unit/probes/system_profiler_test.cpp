@@ -62,8 +62,8 @@ TEST_F(SystemProfilerTest, AppleSiliconMacWithToolsAppsAndJava) {
   process_->answer("/usr/bin/xcode-select", {"-p"}, ScriptedReply::prints("/Library/Developer/CommandLineTools\n"));
   process_->answer("/usr/sbin/dseditgroup", {"-o", "checkmember", "-m", "alice", "admin"},
                    ScriptedReply::prints("no alice is NOT a member of admin\n"));
-  process_->answer("/usr/bin/which", {"claude"}, ScriptedReply::exits(1));
-  process_->answer("/usr/bin/which", {"java"}, ScriptedReply::prints("/usr/bin/java\n"));
+  process_->answerShell("/usr/bin/which claude", ScriptedReply::exits(1));
+  process_->answerShell("/usr/bin/which java", ScriptedReply::prints("/usr/bin/java\n"));
   process_->answer(
       "/usr/libexec/java_home", {"-V"},
       ScriptedReply::exits(0)
@@ -122,9 +122,9 @@ TEST_F(SystemProfilerTest, ArchitectureFallsBackToUname) {
 TEST_F(SystemProfilerTest, MiseFoundThroughWhichOnlyWhenExecutable) {
   const ShellRunner shell(process_);
   fs_.makeExecutable("/Users/alice/tools/mise");
-  process_->answer("/usr/bin/which", {"mise"}, ScriptedReply::prints("/Users/alice/tools/mise\n"));
+  process_->answerShell("/usr/bin/which mise", ScriptedReply::prints("/Users/alice/tools/mise\n"));
   EXPECT_EQ(SystemProfiler(shell, fs_, {}).miseExecutable(), "/Users/alice/tools/mise");
-  process_->answer("/usr/bin/which", {"mise"}, ScriptedReply::prints("/Users/alice/missing/mise\n"));
+  process_->answerShell("/usr/bin/which mise", ScriptedReply::prints("/Users/alice/missing/mise\n"));
   EXPECT_EQ(SystemProfiler(shell, fs_, {}).miseExecutable(), std::nullopt);
 }
 
@@ -134,10 +134,9 @@ TEST_F(SystemProfilerTest, AnswersThatAreNotUtf8CountAsNoAnswer) {
   process_->answer("/usr/bin/xcode-select", {"-p"}, ScriptedReply::prints("/Library/Developer/\xff\xfeTools\n"));
   process_->answer("/usr/sbin/dseditgroup", {"-o", "checkmember", "-m", "alice", "admin"},
                    ScriptedReply::prints("no \xff\n"));
-  process_->answer("/usr/bin/which", {"java"},
-                   ScriptedReply::prints("/usr/bin/j\xc3"
-                                         "ava\n"));
-  process_->answer("/usr/bin/which", {"codex"}, ScriptedReply::prints("\xef\xbf\xbd\n"));
+  process_->answerShell("/usr/bin/which java", ScriptedReply::prints("/usr/bin/j\xc3"
+                                                                     "ava\n"));
+  process_->answerShell("/usr/bin/which codex", ScriptedReply::prints("\xef\xbf\xbd\n"));
   process_->answerShell("/usr/bin/which -a claude", ScriptedReply::prints("/opt/homebrew/bin/cl\xffude\n"));
   process_->answerShell("echo __BNCH_JAVA_HOME__:$JAVA_HOME", ScriptedReply::prints("__BNCH_JAVA_HOME__:/jdk\xff\n"));
 

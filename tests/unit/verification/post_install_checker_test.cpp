@@ -19,7 +19,7 @@ using testing::TempDir;
 class PostInstallCheckerTest : public ::testing::Test {
  protected:
   void answerWhich(const std::string& name, ScriptedReply reply) {
-    runner->answer("/bin/zsh", {"-lc", "/usr/bin/which -a '" + name + "'"}, std::move(reply));
+    runner->answerShell("/usr/bin/which -a '" + name + "'", std::move(reply));
   }
 
   TempDir dir;
@@ -63,7 +63,7 @@ TEST_F(PostInstallCheckerTest, DirectoryPrefixesTolerateAMissingParent) {
   EXPECT_EQ(checker.check(temurin), std::nullopt);
 }
 
-TEST_F(PostInstallCheckerTest, CommandsResolveThroughWhichInALoginShell) {
+TEST_F(PostInstallCheckerTest, CommandsResolveThroughWhichInANewTerminal) {
   const std::string missing = "the install reported success but `gh` does not resolve on the login shell's PATH";
   const PostInstallCheck gh = PostInstallCheck::commandNamed("gh");
   EXPECT_EQ(checker.check(gh), missing);  // the shell cannot start
@@ -77,6 +77,7 @@ TEST_F(PostInstallCheckerTest, CommandsResolveThroughWhichInALoginShell) {
   fs.makeExecutable("/opt/homebrew/bin/gh");
   EXPECT_EQ(checker.check(gh), std::nullopt);
   EXPECT_TRUE(runner->unanswered().size() == 1u);  // only the first, unscripted call
+  EXPECT_EQ(runner->requests().back(), ShellRunner::request("/usr/bin/which -a 'gh'", ShellForm::newTerminal));
 }
 
 TEST_F(PostInstallCheckerTest, NoCheckAlwaysPasses) {

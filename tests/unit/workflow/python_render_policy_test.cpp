@@ -49,7 +49,10 @@ TEST(PythonEvidence, NoPythonAtAll) {
 }
 
 TEST(PythonEvidence, RowsPerInstallAndWhatRuns) {
-  const auto evidence = pythonDiagnosisEvidence(probes({kApple, kBrew, kUv}, "/opt/homebrew/bin/python3", kUv.path));
+  SetupProbeBundle bundle = probes({kApple, kBrew, kUv}, "/opt/homebrew/bin/python3", kUv.path);
+  bundle.pythonPathVerdict->python.resolvedTarget = "/opt/homebrew/Cellar/python@3.13/3.13.1/bin/python3.13";
+  bundle.pythonPathVerdict->python.version = "3.13.1";
+  const auto evidence = pythonDiagnosisEvidence(bundle);
   ASSERT_TRUE(evidence);
   EXPECT_EQ(evidence->sections[0].heading, "Python versions already installed:");
   EXPECT_EQ(
@@ -60,6 +63,11 @@ TEST(PythonEvidence, RowsPerInstallAndWhatRuns) {
   EXPECT_EQ(evidence->sections[1].rows,
             (std::vector<std::string>{"`python` \u2014 Homebrew 3.13.1", "`python3` \u2014 uv 3.12.4"}));
   EXPECT_FALSE(evidence->note);  // python3 resolves to uv
+
+  // The Homebrew install's version is the newest keg's, not necessarily the one
+  // the command runs: without the command's own version, none is shown.
+  bundle.pythonPathVerdict->python.version.reset();
+  EXPECT_EQ(pythonDiagnosisEvidence(bundle)->sections[1].rows[0], "`python` \u2014 Homebrew");
 
   const auto unowned = pythonDiagnosisEvidence(probes({kConda}, "/usr/local/bin/python", std::nullopt));
   EXPECT_EQ(unowned->sections[0].rows, std::vector<std::string>{"Python \u2014 conda, in your home folder"});
@@ -81,13 +89,13 @@ TEST(PythonEvidence, MissingProbeResultsGiveNothing) {
             "Python 3.13.1 \u2014 Homebrew, in /opt/homebrew/bin");
 }
 
-TEST(PythonDecline, OwnerOfACommandFirstThenInstalledManagersInOrder) {
+TEST(PythonDecline, OnlyAManagerThatOwnsACommand) {
   // conda answers python3; pyenv is merely installed: the command's owner wins.
   EXPECT_EQ(pythonPostDiagnosisDecline(probes({kPyenv, kConda}, std::nullopt, kHome + "/miniconda3/bin/python3")),
             "conda");
-  // Neither owns a command: pyenv before conda.
-  EXPECT_EQ(pythonPostDiagnosisDecline(probes({kConda, kPyenv}, std::nullopt, std::nullopt)), "pyenv");
-  EXPECT_EQ(pythonPostDiagnosisDecline(probes({kBrew, kPyenv}, "/opt/homebrew/bin/python3", std::nullopt)), "pyenv");
+  // Managers that are merely installed keep no control of the commands.
+  EXPECT_FALSE(pythonPostDiagnosisDecline(probes({kConda, kPyenv}, std::nullopt, std::nullopt)));
+  EXPECT_FALSE(pythonPostDiagnosisDecline(probes({kBrew, kPyenv}, "/opt/homebrew/bin/python3", std::nullopt)));
   EXPECT_FALSE(pythonPostDiagnosisDecline(probes({kApple, kBrew, kUv}, kUv.path, kUv.path)));
 }
 

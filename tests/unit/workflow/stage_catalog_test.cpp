@@ -43,6 +43,12 @@ TEST(HomebrewState, FollowsLocationsPathAndTheVersionRun) {
   EXPECT_EQ(homebrewState(appleSilicon(), brew({}, false, std::nullopt)), HomebrewState::absent);
   // Apple Silicon with both, runs but not found on PATH: the native one needs PATH.
   EXPECT_EQ(homebrewState(appleSilicon(), brew({kNative, kIntel}, false, 0)), HomebrewState::notOnPath);
+  // Both on PATH: only the native one found first is ready; the Intel one first needs the PATH repair.
+  SetupProbeBundle intelFirst = brew({kNative, kIntel}, true, 0);
+  intelFirst.pathVisiblePrimaryTools = {kIntel, kNative};
+  EXPECT_EQ(homebrewState(appleSilicon(), intelFirst), HomebrewState::notOnPath);
+  intelFirst.pathVisiblePrimaryTools = {kNative, kIntel};
+  EXPECT_EQ(homebrewState(appleSilicon(), intelFirst), HomebrewState::twoPlaces);
   // On an Intel Mac the /usr/local brew is the native one.
   EXPECT_EQ(homebrewState(intelMac, brew({kIntel}, true, 0)), HomebrewState::ready);
   EXPECT_EQ(homebrewState(intelMac, brew({kIntel}, false, 1)), HomebrewState::notOnPath);
