@@ -27,7 +27,7 @@ class FlowModel : public QObject {
   Q_PROPERTY(QString experienceHeadline READ experienceHeadline CONSTANT)
   Q_PROPERTY(QString experienceBody READ experienceBody CONSTANT)
   Q_PROPERTY(QString experienceSkipLabel READ experienceSkipLabel CONSTANT)
-  Q_PROPERTY(ExperienceBucketModel* experienceBuckets READ experienceBuckets CONSTANT)
+  Q_PROPERTY(bnch::ui::ExperienceBucketModel* experienceBuckets READ experienceBuckets CONSTANT)
 
  public:
   FlowModel(std::unique_ptr<SetupFlowModel> model, std::optional<SystemProfile> fallbackProfile,

@@ -49,7 +49,7 @@ class RootModel : public QObject {
   QML_UNCREATABLE("The application makes the root model")
   Q_PROPERTY(bool hasConsented READ hasConsented NOTIFY hasConsentedChanged)
   Q_PROPERTY(bool hasProfile READ hasProfile NOTIFY profileChanged)
-  Q_PROPERTY(NavigationModel* navigation READ navigation CONSTANT)
+  Q_PROPERTY(bnch::ui::NavigationModel* navigation READ navigation CONSTANT)
   Q_PROPERTY(QString displayName READ displayName CONSTANT)
   Q_PROPERTY(QString welcomeTitle READ welcomeTitle CONSTANT)
   Q_PROPERTY(QString welcomeExplainer READ welcomeExplainer CONSTANT)

@@ -13,15 +13,15 @@ Button {
     Accessible.name: text
     font.pixelSize: Theme.bodySize
     font.weight: primary ? Font.DemiBold : Font.Normal
-    leftPadding: 20
-    rightPadding: 20
+    leftPadding: borderless ? 8 : 20
+    rightPadding: borderless ? 8 : 20
     topPadding: 9
     bottomPadding: 9
 
     contentItem: Text {
         text: control.text
         font: control.font
-        color: control.primary ? Theme.onAccent : (control.borderless ? Theme.accent : Theme.text)
+        color: control.primary ? Theme.textOnAccent : (control.borderless ? Theme.accent : Theme.text)
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight

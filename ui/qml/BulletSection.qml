@@ -3,15 +3,16 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Benchkit
 
-// A section title with its bullets, one line each beginning with "•".
-ColumnLayout {
+// A section title with its bullets, one line each beginning with "•". A
+// positioner rather than a layout: its height follows the wrapped text exactly.
+Column {
     id: section
     property string title
     property var bullets: []
     spacing: Theme.gap
 
     Label {
-        Layout.fillWidth: true
+        width: section.width
         text: section.title
         color: Theme.text
         font.pixelSize: Theme.titleSize
@@ -22,16 +23,31 @@ ColumnLayout {
     }
     Repeater {
         model: section.bullets
-        Label {
+        // The bullet hangs: wrapped lines align with the text, not the "•".
+        Item {
+            id: bullet
             required property string modelData
-            Layout.fillWidth: true
-            text: "• " + modelData
-            color: Theme.text
-            font.pixelSize: Theme.bodySize
-            lineHeight: 1.3
-            wrapMode: Text.Wrap
-            leftPadding: Theme.gap
-            Accessible.name: modelData
+            width: section.width
+            height: line.height
+            Label {
+                id: dot
+                x: Theme.gap
+                text: "•"
+                color: Theme.text
+                font.pixelSize: Theme.bodySize
+                Accessible.ignored: true
+            }
+            Label {
+                id: line
+                x: dot.x + dot.width + Theme.gap
+                width: bullet.width - x
+                text: bullet.modelData
+                color: Theme.text
+                font.pixelSize: Theme.bodySize
+                lineHeight: 1.3
+                wrapMode: Text.Wrap
+                Accessible.name: "• " + text
+            }
         }
     }
 }

@@ -12,6 +12,7 @@ ScreenScaffold {
 
     BulletSection {
         Layout.fillWidth: true
+        Layout.topMargin: Theme.gap
         title: screen.app.consentWhatTitle
         bullets: screen.app.consentWhatBullets
     }
@@ -23,6 +24,7 @@ ScreenScaffold {
     }
     ColumnLayout {
         Layout.fillWidth: true
+        Layout.fillHeight: false
         spacing: Theme.gap / 2
         Label {
             Layout.fillWidth: true

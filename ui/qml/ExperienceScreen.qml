@@ -16,6 +16,7 @@ ScreenScaffold {
 
     ColumnLayout {
         Layout.fillWidth: true
+        Layout.fillHeight: false
         Layout.topMargin: Theme.gap
         spacing: Theme.gap * 1.5
         Repeater {

@@ -17,6 +17,8 @@ Item {
     property string articleURL
     property RootModel app
     property string windowTitle: app ? app.displayName : ""
+    // Centre the content vertically when it fits (a screen with little to say).
+    property bool centred: false
     default property alias content: contentColumn.data
     property alias leadingActions: leadingRow.data
     property alias trailingActions: trailingRow.data
@@ -35,8 +37,10 @@ Item {
             clip: true
 
             ColumnLayout {
+                id: column
                 width: Math.min(scroller.availableWidth - 2 * Theme.margin, Theme.contentWidth)
                 x: (scroller.availableWidth - width) / 2
+                y: scaffold.centred ? Math.max(0, (scroller.availableHeight - implicitHeight) / 2 - Theme.margin) : 0
                 spacing: Theme.gap * 2
 
                 Item { Layout.preferredHeight: Theme.margin + Theme.gap }
@@ -72,9 +76,11 @@ Item {
                 ColumnLayout {
                     id: contentColumn
                     Layout.fillWidth: true
+                    Layout.fillHeight: false
                     spacing: Theme.gap * 2
                 }
-                Item { Layout.preferredHeight: Theme.gap * 2 }
+                // Takes any height the layout has to spare, so the content keeps its spacing.
+                Item { Layout.preferredHeight: Theme.gap * 2; Layout.fillHeight: true }
             }
         }
 
@@ -83,10 +89,11 @@ Item {
             Layout.fillWidth: true
             Layout.preferredHeight: 68
             color: Theme.surface
+            // Actions line up with the content column's edges.
             RowLayout {
-                anchors.fill: parent
-                anchors.leftMargin: Theme.margin
-                anchors.rightMargin: Theme.margin
+                anchors.verticalCenter: parent.verticalCenter
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: column.width
                 spacing: Theme.gap * 2
                 RowLayout { id: leadingRow; spacing: Theme.gap }
                 Item { Layout.fillWidth: true }

@@ -15,7 +15,7 @@ QtObject {
     readonly property color secondaryText: dark ? "#b3b3ba" : "#55555c"
     readonly property color accent: dark ? "#5ea4ff" : "#0a5fcc"
     readonly property color accentPressed: dark ? "#3d8cf0" : "#084ea8"
-    readonly property color onAccent: dark ? "#081729" : "#ffffff"
+    readonly property color textOnAccent: dark ? "#081729" : "#ffffff"
     readonly property color focusRing: dark ? "#9cc8ff" : "#1a73e8"
 
     readonly property int largeTitleSize: 26

@@ -12,6 +12,7 @@ ScreenScaffold {
     titleObjectName: "welcome-title"
     explainer: app.welcomeExplainer
     explainerObjectName: "welcome-explainer"
+    centred: true
 
     trailingActions: ActionButton {
         id: startButton
