@@ -27,7 +27,7 @@ Button {
         elide: Text.ElideRight
     }
     background: Rectangle {
-        implicitWidth: 96
+        implicitWidth: control.borderless ? 0 : 96
         implicitHeight: 36
         radius: 8
         color: control.primary ? (control.down ? Theme.accentPressed : Theme.accent)
