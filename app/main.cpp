@@ -2,15 +2,13 @@
 // to the window's root model, and opens the one window.
 
 #include <QtQml/qqmlextensionplugin.h>
-#include <QDir>
 #include <QGuiApplication>
-#include <QLockFile>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
-#include <QStandardPaths>
 #include <cstdio>
 
 #include "app/screen_tour.h"
+#include "app/single_instance.h"
 #include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/telemetry/run_lifecycle.h"
@@ -30,12 +28,8 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setApplicationName(QString::fromStdString(bnch::ProductConfig::current().displayName));
   bnch::applyAppearanceOverride();
 
-  // One window per user: a second launch would mark the first one's run as
-  // unclean and race it over the same files.
-  QLockFile instanceLock(QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
-                             .filePath(QStringLiteral("benchkit-python.lock")));
-  instanceLock.setStaleLockTime(0);
-  if (!instanceLock.tryLock()) {
+  bnch::SingleInstance instance;
+  if (!instance.isFirst()) {
     std::fprintf(stderr, "Benchkit for Python is already open.\n");
     return 0;
   }
@@ -66,6 +60,7 @@ int main(int argc, char* argv[]) {
   auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
   if (!window) return 1;
   platform.setWindow(&engine, window);
+  instance.raiseOnLaterLaunch(window);
   bnch::startScreenTourIfAsked(*window);
 
   return app.exec();
