@@ -143,9 +143,20 @@ class Screens : public ::testing::Test {
     const QPointF centre = item->mapToScene({item->width() / 2, item->height() / 2});
     QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
   }
+  // A launch after consent was given on an earlier one: the welcome screen.
+  void launchConsented() {
+    store->set(StoredValue{true}, consentKey);
+    launch();
+    ASSERT_TRUE(waitShown("welcome-screen"));
+  }
+  // The profiler waits until releaseTheProfile().
   void makeProfileSlow() {
     releaseProfile.emplace();
     slowProfile = releaseProfile->get_future().share();
+  }
+  void releaseTheProfile() {
+    releaseProfile->set_value();
+    releaseProfile.reset();
   }
 
   TempDir temp;
@@ -184,9 +195,7 @@ TEST_F(Screens, FirstLaunchAsksConsentStoresItFirstThenWelcomesAndReportsTheLaun
 }
 
 TEST_F(Screens, SecondLaunchGoesStraightToWelcome) {
-  store->set(StoredValue{true}, consentKey);
-  launch();
-  ASSERT_TRUE(waitShown("welcome-screen"));
+  launchConsented();
   EXPECT_EQ(shown("consent-screen"), nullptr);
   EXPECT_EQ(window->title(), "Benchkit for Python");
 }
@@ -208,10 +217,8 @@ TEST_F(Screens, ThePrivacyLinkOpensTheBrowserAndABrowserThatFailsChangesNothing)
 }
 
 TEST_F(Screens, ASlowProfileBlocksNothingAndIsTakenOnceAcrossAppearances) {
-  store->set(StoredValue{true}, consentKey);
   makeProfileSlow();
-  launch();
-  ASSERT_TRUE(waitShown("welcome-screen"));
+  launchConsented();
   // The stack is shown again while the first profile is still running.
   root->stackAppeared();
   EXPECT_FALSE(root->hasProfile());
@@ -220,8 +227,7 @@ TEST_F(Screens, ASlowProfileBlocksNothingAndIsTakenOnceAcrossAppearances) {
   click("welcome-diagnose-button");
   EXPECT_EQ(root->navigation()->currentScreenName(), "setup_workflow");
 
-  releaseProfile->set_value();
-  releaseProfile.reset();
+  releaseTheProfile();
   ASSERT_TRUE(QTest::qWaitFor([&] { return tracker->recorded.names().size() == 2; }, 3000));
   EXPECT_THAT(tracker->recorded.names(), ElementsAre("app_launched", "app_reopened"));
   root->stackAppeared();
@@ -230,10 +236,19 @@ TEST_F(Screens, ASlowProfileBlocksNothingAndIsTakenOnceAcrossAppearances) {
   EXPECT_EQ(tracker->recorded.named("app_reopened").back().data.at("last_screen"), JSONValue("setup_workflow"));
 }
 
+TEST_F(Screens, AQuitDuringTheFirstProfileReportsNoLaunchAfterwards) {
+  makeProfileSlow();
+  launchConsented();
+  root->willTerminate();
+  releaseTheProfile();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return root->hasProfile(); }, 3000));
+  QTest::qWait(20);
+  EXPECT_TRUE(tracker->recorded.names().empty());
+  EXPECT_EQ(store->string(RunLifecycle::runInProgressKey), std::nullopt) << "no run was started, none is left open";
+}
+
 TEST_F(Screens, TheWelcomeButtonAsksTheExperienceQuestionThenSaysTheSetupIsNotBuilt) {
-  store->set(StoredValue{true}, consentKey);
-  launch();
-  ASSERT_TRUE(waitShown("welcome-screen"));
+  launchConsented();
   EXPECT_EQ(root->navigation()->currentScreenName(), "welcome");
 
   QTest::keyClick(window, Qt::Key_Return);  // the primary action
@@ -260,8 +275,7 @@ TEST_F(Screens, TheWelcomeButtonAsksTheExperienceQuestionThenSaysTheSetupIsNotBu
 }
 
 TEST_F(Screens, SkippingTheQuestionHandsOverTheSkipValue) {
-  store->set(StoredValue{true}, consentKey);
-  launch();
+  launchConsented();
   click("welcome-diagnose-button");
   ASSERT_TRUE(waitShown("experience-skip"));
   click("experience-skip");
@@ -270,8 +284,7 @@ TEST_F(Screens, SkippingTheQuestionHandsOverTheSkipValue) {
 }
 
 TEST_F(Screens, QuitAndCloseAreRefusedWithTheAlertWhileAnInstallRuns) {
-  store->set(StoredValue{true}, consentKey);
-  launch();
+  launchConsented();
   ASSERT_TRUE(QTest::qWaitFor([&] { return lifecycle->observersRegistered(); }, 3000));
   root->installQuitGuard(QCoreApplication::instance());
   lifecycle->beginInstall();
