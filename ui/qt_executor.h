@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QThreadPool>
+#include <memory>
 
 #include "engine/platform/executor.h"
 
@@ -9,9 +10,11 @@ namespace bnch::ui {
 
 // The application's executor: `background` work runs on the executor's own
 // thread pool, `main` work is queued to the event loop of the thread that
-// created the executor (the GUI thread). Create and destroy it on that thread.
-// The destructor waits for background work still running; main-side work queued
-// after that is dropped with the event loop, never run on a dead owner.
+// created the executor (the GUI thread). The destructor waits for background
+// work still running; main-side work queued after that is dropped, never run.
+// Background work may hold the executor (models capture it to hand results
+// back): when such work drops the last reference, the destructor runs on the
+// pool's own thread, cannot wait for itself, and leaves the pool to finish.
 class QtExecutor final : public Executor {
  public:
   QtExecutor();
@@ -23,8 +26,8 @@ class QtExecutor final : public Executor {
   void main(std::function<void()> work) override;
 
  private:
-  QThreadPool pool_;
-  QObject context_;
+  std::unique_ptr<QThreadPool> pool_;
+  std::unique_ptr<QObject> context_;
 };
 
 }  // namespace bnch::ui

@@ -11,6 +11,7 @@
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <future>
 
@@ -327,6 +328,46 @@ TEST_F(Screens, TheFolderChooserOpensOverTheWindowAndACancelAnswersNothing) {
   QMetaObject::invokeMethod(dialog, "reject");
   ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 3000));
   EXPECT_EQ(*answer, std::nullopt);
+}
+
+TEST(QtExecutorTest, RunsWorkOffTheGuiThreadAndHandsResultsBackToIt) {
+  auto executor = std::make_unique<QtExecutor>();
+  std::atomic<bool> backgroundOnGui = true;
+  std::atomic<int> finished = 0;
+  QThread* mainThread = nullptr;
+  for (int i = 0; i < 3; ++i) {
+    executor->background([&, raw = executor.get()] {
+      backgroundOnGui = QThread::currentThread() == qApp->thread();
+      raw->main([&] {
+        mainThread = QThread::currentThread();
+        ++finished;
+      });
+    });
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 3; }, 3000));
+  EXPECT_FALSE(backgroundOnGui);
+  EXPECT_EQ(mainThread, qApp->thread());
+
+  // Destroying the executor waits for work in flight; what it hands back then is dropped.
+  std::atomic<bool> ran = false;
+  executor->background([&, raw = executor.get()] {
+    QThread::msleep(50);
+    raw->main([&] { ran = true; });
+  });
+  executor.reset();
+  QTest::qWait(20);
+  EXPECT_FALSE(ran);
+
+  // Work that holds the last reference ends without waiting for itself.
+  std::atomic<bool> released = false;
+  auto shared = std::make_shared<QtExecutor>();
+  shared->background([&, held = shared]() mutable {
+    QThread::msleep(20);
+    held.reset();
+    released = true;
+  });
+  shared.reset();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return released.load(); }, 3000));
 }
 
 TEST(ListModels, KeepTheItemModelContract) {
