@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QQmlEngine>
 
 #include "engine/platform/shell_runner.h"
 #include "engine/probes/system_profiler.h"
@@ -79,6 +80,8 @@ void RootModel::stackAppeared() {
       profile = profiler();
     } catch (const std::exception& error) {
       qCWarning(rootLog) << "Couldn't profile the Mac:" << error.what();
+    } catch (...) {
+      qCWarning(rootLog) << "Couldn't profile the Mac";
     }
     executor->main([this, alive, profile = std::move(profile)]() mutable {
       if (alive.expired()) return;
@@ -100,7 +103,10 @@ void RootModel::tellLifecycle() {
 
 FlowModel* RootModel::makeFlowModel(QObject* owner) {
   auto model = std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor);
-  return new FlowModel(std::move(model), profile_, owner ? owner : this);
+  auto* flow = new FlowModel(std::move(model), profile_, owner ? owner : this);
+  // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
+  QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);
+  return flow;
 }
 
 bool RootModel::openURL(const QString& url) { return deps_.platform->openURL(url); }

@@ -42,8 +42,7 @@ ApplicationWindow {
             // Pages follow the navigation path: one page per entry above the welcome screen.
             function follow() {
                 const path = window.app.navigation
-                while (depth - 1 > path.depth) pop(null, StackView.Immediate)
-                if (path.depth === 0 && depth > 1) pop(null)
+                if (depth - 1 > path.depth) pop(get(path.depth))
                 for (let row = depth - 1; row < path.depth; ++row) {
                     const name = path.data(path.index(row, 0), NavigationModel.NameRole)
                     push(name === "setup_workflow" ? workflowPage : placeholderPage)
