@@ -5,6 +5,7 @@
 
 #include <QtQml/qqmlextensionplugin.h>
 #include <QAbstractItemModelTester>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -88,7 +89,7 @@ class Screens : public ::testing::Test {
     services.store = store;
     root = std::make_unique<RootModel>(RootDependencies{
         .services = services,
-        .config = ProductConfig::python(),
+        .config = config,
         .tracker = tracker,
         .lifecycle = lifecycle.get(),
         .runID = "aaaaaaaa-bbbb-4ccc-8ddd-eeeeeeeeeeee",
@@ -161,6 +162,7 @@ class Screens : public ::testing::Test {
   }
 
   TempDir temp;
+  ProductConfig config = ProductConfig::python();
   std::shared_ptr<KeyValueStoring> store = std::make_shared<MemoryKeyValueStore>();
   std::shared_ptr<OrderCheckingTracker> tracker = std::make_shared<OrderCheckingTracker>();
   std::shared_ptr<ScriptedProcessRunner> processes = std::make_shared<ScriptedProcessRunner>();
@@ -199,6 +201,24 @@ TEST_F(Screens, SecondLaunchGoesStraightToWelcome) {
   launchConsented();
   EXPECT_EQ(shown("consent-screen"), nullptr);
   EXPECT_EQ(window->title(), "Benchkit for Python");
+}
+
+TEST_F(Screens, TextsTwiceAsLongWrapInsideTheSmallestWindow) {
+  auto twice = [](std::string text) { return text + " " + text; };
+  config.copy.welcomeHeadline = twice(*config.copy.welcomeHeadline);
+  config.copy.welcomeExplainer = twice(config.copy.welcomeExplainer);
+  config.copy.primaryCTA = twice(config.copy.primaryCTA);
+  launchConsented();
+  window->resize(720, 700);
+  QTest::qWait(100);  // the layouts settle on the next frames
+  const qreal single = QFontMetricsF(shown("welcome-title")->property("font").value<QFont>()).height();
+  for (const char* name : {"welcome-title", "welcome-explainer", "welcome-diagnose-button"}) {
+    QQuickItem* item = shown(name);
+    const QRectF box = item->mapRectToScene(item->boundingRect());
+    EXPECT_TRUE(QRectF(0, 0, 720, 700).contains(box))
+        << name << " is cut off: " << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
+  }
+  EXPECT_GT(shown("welcome-title")->height(), 1.5 * single) << "the headline wraps";
 }
 
 TEST_F(Screens, AConsentThatCannotBeStoredStillLetsThePersonIn) {
