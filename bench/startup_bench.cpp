@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
       << R"({"com.quillora.bnch.python.consented": true})";
   const fs::path frameFile = home / "first-frame";
   setenv("HOME", home.c_str(), 1);
+  setenv("TMPDIR", home.c_str(), 1);  // its own single-instance lock, apart from an open window
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("QT_QUICK_BACKEND", "software", 1);
   setenv("BNCH_TELEMETRY_DISABLED", "1", 1);
