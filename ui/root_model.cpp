@@ -109,7 +109,14 @@ FlowModel* RootModel::makeFlowModel(QObject* owner) {
   return flow;
 }
 
-bool RootModel::openURL(const QString& url) { return deps_.platform->openURL(url); }
+bool RootModel::openURL(const QString& url) {
+  if (deps_.platform->openURL(url)) return true;
+  // Say so, with the address to open by hand.
+  deps_.platform->showAlert(Alert{QStringLiteral("Couldn't open the browser"),
+                                  QStringLiteral("To read this page, open %1 in your browser.").arg(url),
+                                  QStringLiteral("OK")});
+  return false;
+}
 
 void RootModel::showQuitAlert(const QuitDecision& decision) {
   deps_.platform->showAlert(

@@ -91,6 +91,7 @@ class RootModel : public QObject {
   Q_INVOKABLE void stackAppeared();
   // A new flow model for one visit of the workflow screen, owned by `owner`.
   Q_INVOKABLE bnch::ui::FlowModel* makeFlowModel(QObject* owner);
+  // Opens the address in the browser; when that fails, an alert gives the address.
   Q_INVOKABLE bool openURL(const QString& url);
   // The window asks to close. Refused with the alert while an install runs;
   // otherwise the lifecycle hears of the close.

@@ -228,12 +228,15 @@ TEST_F(Screens, AConsentThatCannotBeStoredStillLetsThePersonIn) {
   EXPECT_EQ(tracker->recorded.named("consent_given").size(), 1u);
 }
 
-TEST_F(Screens, ThePrivacyLinkOpensTheBrowserAndABrowserThatFailsChangesNothing) {
+TEST_F(Screens, ThePrivacyLinkOpensTheBrowserAndABrowserThatFailsIsExplained) {
   platform.browserWorks = false;
   launch();
   click("consent-privacy-link");
   ASSERT_EQ(platform.openedURLs.size(), 1u);
   EXPECT_EQ(platform.openedURLs[0].toStdString(), ProductConfig::python().urls.privacy);
+  ASSERT_EQ(platform.alerts.size(), 1u);
+  EXPECT_EQ(platform.alerts[0].message, "Couldn't open the browser");
+  EXPECT_TRUE(platform.alerts[0].informativeText.contains(platform.openedURLs[0]));
   EXPECT_TRUE(shown("consent-screen"));
 }
 
