@@ -1,0 +1,152 @@
+#include "app/screen_tour.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTimer>
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+namespace bnch {
+
+namespace {
+
+QPalette darkPalette() {
+  QPalette palette;
+  const QColor window(0x1c, 0x1d, 0x20), base(0x27, 0x28, 0x2c), text(0xec, 0xec, 0xef);
+  palette.setColor(QPalette::Window, window);
+  palette.setColor(QPalette::WindowText, text);
+  palette.setColor(QPalette::Base, base);
+  palette.setColor(QPalette::AlternateBase, window);
+  palette.setColor(QPalette::Text, text);
+  palette.setColor(QPalette::Button, base);
+  palette.setColor(QPalette::ButtonText, text);
+  palette.setColor(QPalette::ToolTipBase, base);
+  palette.setColor(QPalette::ToolTipText, text);
+  palette.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x95));
+  palette.setColor(QPalette::Highlight, QColor(0x5e, 0xa4, 0xff));
+  palette.setColor(QPalette::HighlightedText, QColor(0x08, 0x17, 0x29));
+  palette.setColor(QPalette::Link, QColor(0x5e, 0xa4, 0xff));
+  palette.setColor(QPalette::Light, QColor(0x3b, 0x3c, 0x42));
+  palette.setColor(QPalette::Mid, QColor(0x3b, 0x3c, 0x42));
+  palette.setColor(QPalette::Dark, QColor(0x12, 0x12, 0x14));
+  return palette;
+}
+
+void setAppearance(bool dark) {
+  QGuiApplication::setPalette(dark ? darkPalette() : QPalette(QColor(0xf6, 0xf6, 0xf7)));
+}
+
+// A screen the walk knows: its root's objectName and the button that leads on.
+struct TourStop {
+  const char* screen;
+  const char* name;
+  const char* next;  // nullptr: the walk ends here
+};
+constexpr std::array<TourStop, 4> tourStops{{
+    {"consent-screen", "consent", "consent-continue"},
+    {"welcome-screen", "welcome", "welcome-diagnose-button"},
+    {"experience-screen", "experience", "experience-learning"},
+    {"setup-not-built", "setup-not-built", nullptr},
+}};
+
+// Walks the visual tree: items a Repeater made have no QObject parent to find them by.
+QQuickItem* visibleItem(QQuickItem* item, QLatin1String name) {
+  if (!item->isVisible()) return nullptr;
+  if (item->objectName() == name) return item;
+  for (QQuickItem* child : item->childItems()) {
+    if (QQuickItem* found = visibleItem(child, name)) return found;
+  }
+  return nullptr;
+}
+
+QQuickItem* visibleItem(QQuickWindow& window, const char* name) {
+  return visibleItem(window.contentItem(), QLatin1String(name));
+}
+
+class ScreenTour : public QObject {
+ public:
+  ScreenTour(QQuickWindow& window, QString folder) : QObject(&window), window_(window), folder_(std::move(folder)) {
+    QDir().mkpath(folder_);
+    window_.resize(window_.minimumSize());
+    connect(&timer_, &QTimer::timeout, this, &ScreenTour::step);
+    timer_.start(400);
+    // A walk that stops moving (a screen that never comes) ends anyway.
+    QTimer::singleShot(60000, this, [] { QGuiApplication::quit(); });
+  }
+
+ private:
+  void step() {
+    // A page still sliding in is not there yet.
+    if (QQuickItem* stack = visibleItem(window_, "navigation-stack"); stack && stack->property("busy").toBool()) return;
+    for (const TourStop& stop : tourStops) {
+      QQuickItem* screen = visibleItem(window_, stop.screen);
+      if (!screen || stop.screen == lastScreen_) continue;
+      lastScreen_ = stop.screen;
+      save(stop.name, false);
+      setAppearance(true);
+      save(stop.name, true);
+      setAppearance(false);
+      if (!stop.next) {
+        QGuiApplication::quit();
+        return;
+      }
+      if (QQuickItem* button = visibleItem(window_, stop.next)) QMetaObject::invokeMethod(button, "clicked");
+      return;
+    }
+  }
+
+  void save(const char* name, bool dark) {
+    const QString file =
+        QDir(folder_).filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(name), dark ? "dark" : "light"));
+    // grabWindow renders the scene as it is now, palette change included.
+    if (window_.grabWindow().save(file)) {
+      std::fprintf(stderr, "screenshot: %s\n", qPrintable(file));
+    } else {
+      std::fprintf(stderr, "screenshot: couldn't save %s\n", qPrintable(file));
+    }
+  }
+
+  QQuickWindow& window_;
+  QString folder_;
+  QTimer timer_;
+  const char* lastScreen_ = nullptr;
+};
+
+void watchFirstWelcomeFrame(QQuickWindow& window, const QString& file) {
+  QObject::connect(
+      &window, &QQuickWindow::frameSwapped, &window,
+      [&window, file] {
+        if (!visibleItem(window, "welcome-screen")) return;
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        QFile out(file);
+        if (out.open(QIODevice::WriteOnly)) {
+          out.write(QByteArray::number(static_cast<qint64>(now.tv_sec) * 1000000000 + now.tv_nsec));
+        }
+        QGuiApplication::quit();
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace
+
+void applyAppearanceOverride() {
+  const QByteArray appearance = qgetenv("BNCH_APPEARANCE");
+  if (appearance == "dark" || appearance == "light") setAppearance(appearance == "dark");
+}
+
+void startScreenTourIfAsked(QQuickWindow& window) {
+  if (const QString folder = qEnvironmentVariable("BNCH_SCREENSHOTS"); !folder.isEmpty()) {
+    new ScreenTour(window, folder);
+  }
+  if (const QString file = qEnvironmentVariable("BNCH_FIRST_FRAME_FILE"); !file.isEmpty()) {
+    watchFirstWelcomeFrame(window, file);
+  }
+}
+
+}  // namespace bnch

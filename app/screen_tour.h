@@ -1,0 +1,21 @@
+#pragma once
+
+class QQuickWindow;
+
+namespace bnch {
+
+// BNCH_APPEARANCE=dark or light: the window's appearance, whatever the system's
+// (screenshots of both, on a desktop that has only one).
+void applyAppearanceOverride();
+
+// Two developer aids, both off unless their variable is set:
+// - BNCH_SCREENSHOTS=DIR walks the first screens: each screen reached is saved
+//   at the minimum window size as DIR/<name>-light.png and -dark.png, then its
+//   main button is pressed; the program quits at the first screen that has no
+//   way on. Each file saved is named on standard error.
+// - BNCH_FIRST_FRAME_FILE=FILE writes the monotonic clock (nanoseconds) at the
+//   first frame that shows the welcome screen into FILE and quits (the
+//   start-up benchmark).
+void startScreenTourIfAsked(QQuickWindow& window);
+
+}  // namespace bnch

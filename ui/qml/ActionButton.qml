@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Controls
+import Benchkit
+
+// A button of the bottom bar or of a list of choices. `primary` is the one
+// filled accent button of a screen; the others are outlined or, with
+// `borderless`, plain text. The focus ring shows keyboard focus.
+Button {
+    id: control
+    property bool primary: false
+    property bool borderless: false
+
+    Accessible.name: text
+    font.pixelSize: Theme.bodySize
+    font.weight: primary ? Font.DemiBold : Font.Normal
+    leftPadding: borderless ? 8 : 20
+    rightPadding: borderless ? 8 : 20
+    topPadding: 9
+    bottomPadding: 9
+
+    contentItem: Text {
+        text: control.text
+        font: control.font
+        color: control.primary ? Theme.textOnAccent : (control.borderless ? Theme.accent : Theme.text)
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
+    background: Rectangle {
+        implicitWidth: control.borderless ? 0 : 96
+        implicitHeight: 36
+        radius: 8
+        color: control.primary ? (control.down ? Theme.accentPressed : Theme.accent)
+                               : (control.borderless ? "transparent"
+                                                     : (control.down ? Theme.separator : Theme.surface))
+        border.width: control.primary || control.borderless ? 0 : 1
+        border.color: Theme.separator
+
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: -3
+            radius: 10
+            color: "transparent"
+            border.width: 2
+            border.color: Theme.focusRing
+            visible: control.visualFocus
+        }
+    }
+}

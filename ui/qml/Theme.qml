@@ -1,0 +1,30 @@
+pragma Singleton
+import QtQuick
+
+// Colours, type sizes and spacing shared by every screen. Light or dark follows
+// the system palette (the application's palette on every platform).
+QtObject {
+    readonly property SystemPalette system: SystemPalette { colorGroup: SystemPalette.Active }
+    readonly property bool dark: system.window.hslLightness < 0.5
+
+    // Text on these backgrounds stays above 4.5 : 1 in both appearances.
+    readonly property color background: dark ? "#1c1d20" : "#f6f6f7"
+    readonly property color surface: dark ? "#27282c" : "#ffffff"
+    readonly property color separator: dark ? "#3b3c42" : "#dadade"
+    readonly property color text: dark ? "#ececef" : "#1d1d1f"
+    readonly property color secondaryText: dark ? "#b3b3ba" : "#55555c"
+    readonly property color accent: dark ? "#5ea4ff" : "#0a5fcc"
+    readonly property color accentPressed: dark ? "#3d8cf0" : "#084ea8"
+    readonly property color textOnAccent: dark ? "#081729" : "#ffffff"
+    readonly property color focusRing: dark ? "#9cc8ff" : "#1a73e8"
+
+    readonly property int largeTitleSize: 26
+    readonly property int headlineSize: 22
+    readonly property int titleSize: 16
+    readonly property int bodySize: 14
+    readonly property int captionSize: 12
+
+    readonly property int gap: 8
+    readonly property int margin: 32
+    readonly property int contentWidth: 560
+}

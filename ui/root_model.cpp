@@ -1,0 +1,165 @@
+#include "ui/root_model.h"
+
+#include <QEvent>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QQmlEngine>
+
+#include "engine/platform/shell_runner.h"
+#include "engine/probes/system_profiler.h"
+#include "engine/telemetry/usage_events.h"
+#include "ui/flow_model.h"
+#include "ui/qt_text.h"
+
+namespace bnch::ui {
+
+namespace {
+Q_LOGGING_CATEGORY(rootLog, "bnch.root")
+constexpr const char* consentedSuffix = ".consented";
+}  // namespace
+
+RootModel::RootModel(RootDependencies dependencies, QObject* parent)
+    : QObject(parent), deps_(std::move(dependencies)), navigation_(new NavigationModel(this)) {
+  Q_ASSERT(deps_.lifecycle && deps_.executor && deps_.platform);
+  hasConsented_ = deps_.services.store && deps_.services.store->boolean(deps_.config.defaultsKey(consentedSuffix));
+  if (!deps_.profiler) {
+    deps_.profiler = [services = deps_.services] {
+      const ShellRunner shell(services.processRunner);
+      return SystemProfiler(shell, *services.fs).profile();
+    };
+  }
+}
+
+RootModel::~RootModel() = default;
+
+QString RootModel::displayName() const { return toQt(deps_.config.displayName); }
+QString RootModel::welcomeTitle() const {
+  return toQt(deps_.config.copy.welcomeHeadline.value_or(deps_.config.displayName));
+}
+QString RootModel::welcomeExplainer() const { return toQt(deps_.config.copy.welcomeExplainer); }
+QString RootModel::primaryCTA() const { return toQt(deps_.config.copy.primaryCTA); }
+QString RootModel::consentHeadline() const { return toQt("Welcome to " + deps_.config.displayName); }
+QString RootModel::consentWhatTitle() const { return toQt(deps_.config.consent.whatTitle); }
+QStringList RootModel::consentWhatBullets() const { return toQt(deps_.config.consent.whatBullets); }
+QString RootModel::consentPrivacyTitle() const { return toQt(deps_.config.consent.privacyTitle); }
+QStringList RootModel::consentPrivacyBullets() const { return toQt(deps_.config.consent.privacyBullets); }
+QString RootModel::privacyURL() const { return toQt(deps_.config.urls.privacy); }
+
+void RootModel::giveConsent() {
+  if (hasConsented_) return;
+  const std::string key = deps_.config.defaultsKey(consentedSuffix);
+  // Stored first, so that a quit right after "Continue" keeps the consent.
+  if (deps_.services.store) {
+    deps_.services.store->set(StoredValue{true}, key);
+    if (!deps_.services.store->boolean(key))
+      qCWarning(rootLog) << "Couldn't store the consent; asking again next launch";
+  }
+  if (deps_.tracker) track(*deps_.tracker, usage_events::consentGiven());
+  hasConsented_ = true;
+  emit hasConsentedChanged();
+}
+
+void RootModel::startFlow() {
+  navigation_->push(
+      Screen{deps_.config.flow == SetupFlow::setupWorkflow ? Screen::Kind::setupWorkflow : Screen::Kind::diagnose});
+}
+
+void RootModel::stackAppeared() {
+  if (profile_ || deps_.services.isFixtureMode) {
+    tellLifecycle();
+    return;
+  }
+  ++appearancesWaiting_;
+  if (profiling_) return;  // the profile in flight answers this appearance too
+  profiling_ = true;
+  std::weak_ptr<int> alive = alive_;
+  auto executor = deps_.executor;
+  executor->background([this, alive, executor, profiler = deps_.profiler] {
+    std::optional<SystemProfile> profile;
+    try {
+      profile = profiler();
+    } catch (const std::exception& error) {
+      qCWarning(rootLog) << "Couldn't profile the Mac:" << error.what();
+    } catch (...) {
+      qCWarning(rootLog) << "Couldn't profile the Mac";
+    }
+    executor->main([this, alive, profile = std::move(profile)]() mutable {
+      if (alive.expired()) return;
+      profiling_ = false;
+      profile_ = std::move(profile);
+      if (profile_) emit profileChanged();
+      // A quit during the profile ends the run before it was reported.
+      if (terminating_) return;
+      for (; appearancesWaiting_ > 0; --appearancesWaiting_) tellLifecycle();
+    });
+  });
+}
+
+void RootModel::tellLifecycle() {
+  QPointer<NavigationModel> navigation(navigation_);
+  deps_.lifecycle->appeared(deps_.runID, profile_, !deps_.services.isFixtureMode,
+                            [navigation] { return currentScreenName(navigation); });
+}
+
+FlowModel* RootModel::makeFlowModel(QObject* owner) {
+  auto model = std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor);
+  auto* flow = new FlowModel(std::move(model), profile_, owner ? owner : this);
+  // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
+  QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);
+  return flow;
+}
+
+bool RootModel::openURL(const QString& url) {
+  if (deps_.platform->openURL(url)) return true;
+  // Say so, with the address to open by hand.
+  deps_.platform->showAlert(Alert{QStringLiteral("Couldn't open the browser"),
+                                  QStringLiteral("To read this page, open %1 in your browser.").arg(url),
+                                  QStringLiteral("OK")});
+  return false;
+}
+
+void RootModel::showQuitAlert(const QuitDecision& decision) {
+  deps_.platform->showAlert(
+      Alert{toQt(decision.messageText), toQt(decision.informativeText), toQt(decision.buttonTitle)});
+}
+
+bool RootModel::windowMayClose() {
+  // Without a Dock to bring a closed window back, a close during an install
+  // would leave the install running out of sight: refuse it as a quit is.
+  if (!deps_.lifecycle->shouldTerminateAfterLastWindowClosed()) {
+    showQuitAlert(deps_.lifecycle->shouldTerminate());
+    return false;
+  }
+  deps_.lifecycle->windowWillClose(false, false, true);
+  return true;
+}
+
+bool RootModel::quitMayProceed() {
+  const QuitDecision decision = deps_.lifecycle->shouldTerminate();
+  if (!decision.terminate) showQuitAlert(decision);
+  return decision.terminate;
+}
+
+void RootModel::willTerminate() {
+  terminating_ = true;
+  deps_.lifecycle->willTerminate();
+}
+
+void RootModel::installQuitGuard(QCoreApplication* application) {
+  application->installEventFilter(this);
+  connect(application, &QCoreApplication::aboutToQuit, this, &RootModel::willTerminate);
+}
+
+bool RootModel::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Quit && watched == QCoreApplication::instance() && !quitMayProceed()) {
+    event->ignore();
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void RootModel::presentAlert(const Alert& alert) {
+  emit alertPresented(alert.message, alert.informativeText, alert.buttonTitle);
+}
+
+}  // namespace bnch::ui
