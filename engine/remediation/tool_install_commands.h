@@ -60,8 +60,11 @@ inline constexpr MiseLanguage kRustViaMise{"rust", ""};
 
 // --- rustup -----------------------------------------------------------------
 
+// pipefail: without it a failed download pipes nothing into sh, which then exits 0 and
+// the job would report an install that never happened.
 inline constexpr std::string_view kRustupInstallCommand =
-    "curl --proto '=https' --tlsv1.2 -sSf https://sh.rustup.rs | sh -s -- -y --no-modify-path";
+    "set -o pipefail; curl --proto '=https' --tlsv1.2 -sSf https://sh.rustup.rs | sh -s -- -y "
+    "--no-modify-path";
 inline constexpr std::string_view kRustupAnnouncement = "Installing rustup and the stable Rust toolchain…";
 
 // --- skills fetched at a pinned commit --------------------------------------
