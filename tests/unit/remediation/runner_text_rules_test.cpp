@@ -8,6 +8,7 @@
 
 #include "engine/remediation/command_line_tools_label.h"
 #include "engine/remediation/github_device_sign_in.h"
+#include "engine/remediation/runner_text.h"
 #include "engine/remediation/tool_install_commands.h"
 
 namespace bnch {
@@ -180,6 +181,21 @@ TEST(ToolInstallCommands, CommandsAndLines) {
   EXPECT_EQ(javaDownloadProgressLine(3145728, std::nullopt), "Downloaded 3.0 MB");
   EXPECT_EQ(javaDownloadProgressLine(3145728, 0), "Downloaded 3.0 MB");
   EXPECT_EQ(javaDownloadProgressLine(1572864, 199229440), "Downloaded 1.5 MB of 190.0 MB");
+}
+
+TEST(RunnerText, ComposedLines) {
+  const std::pair<std::string, std::string> cases[] = {
+      {RunnerText::directoryAdded("/Users/a/.local/bin", "/Users/a/.zprofile.bak"),
+       "Added `/Users/a/.local/bin` to your PATH in ~/.zprofile (backup at /Users/a/.zprofile.bak)."},
+      {RunnerText::directoryAlreadyOnPath("/x"), "`/x` is already on your PATH in ~/.zprofile — nothing to do."},
+      {RunnerText::fetchingSkill("Skill creator", "anthropics/skills"),
+       "Fetching the Skill creator skill from anthropics/skills…"},
+      {RunnerText::skillScratchName("skill-creator", "6F1C"), "bnch-skill-skill-creator-6F1C"},
+      {RunnerText::javaReleaseFallback(),
+       "Couldn't check the newest Java release — installing Java 25 (the current LTS) instead."},
+      {RunnerText::lookingUpTemurin(21), "Looking up Temurin 21 on Adoptium…"},
+  };
+  for (const auto& [line, expected] : cases) EXPECT_EQ(line, expected);
 }
 
 }  // namespace
