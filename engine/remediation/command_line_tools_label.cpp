@@ -51,10 +51,9 @@ bool commandLineToolsLabelLess(std::string_view a, std::string_view b) {
 }
 
 bool isBetaCommandLineToolsLabel(std::string_view label) {
-  std::string lower(label);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower.find("beta") != std::string::npos;
+  constexpr std::string_view beta = "beta";
+  return std::search(label.begin(), label.end(), beta.begin(), beta.end(),
+                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }) != label.end();
 }
 
 std::optional<std::string> parseCommandLineToolsLabel(std::string_view listing) {
