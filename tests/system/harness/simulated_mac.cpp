@@ -146,6 +146,14 @@ MacRun loginShell(std::string_view scenario, const std::string& script, const Ma
   return runInMac(scenario, {"/bin/zsh", "-lc", script}, options);
 }
 
+std::map<std::string, std::string> githubStandInEnv() {
+  return {{"GIT_CONFIG_COUNT", "2"},
+          {"GIT_CONFIG_KEY_0", "url.file:///tmp/github/.insteadOf"},
+          {"GIT_CONFIG_VALUE_0", "https://github.com/"},
+          {"GIT_CONFIG_KEY_1", "remote.origin.fetch"},
+          {"GIT_CONFIG_VALUE_1", "+refs/replace/*:refs/replace/*"}};
+}
+
 nlohmann::json doctorJson(std::string_view scenario, const std::vector<std::string>& args,
                           const MacRunOptions& options) {
   std::vector<std::string> cmd = {doctorPath().string()};

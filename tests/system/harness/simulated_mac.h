@@ -48,6 +48,11 @@ MacRun runInMac(std::string_view scenario, const std::vector<std::string>& comma
 // Runs `script` in a login zsh (`/bin/zsh -lc script`), as the product does.
 MacRun loginShell(std::string_view scenario, const std::string& script, const MacRunOptions& options = {});
 
+// The environment that sends git's https://github.com/OWNER/NAME to the stand-in
+// repositories published with `/.macsim/fakes/github-repo` (and fetches their pinned
+// commits along). Give it to the run whose programs clone from GitHub.
+std::map<std::string, std::string> githubStandInEnv();
+
 // Runs benchkit-doctor with `args` and "--json" and parses its standard output. Throws
 // std::runtime_error (with both outputs) when the output is not JSON.
 nlohmann::json doctorJson(std::string_view scenario, const std::vector<std::string>& args,

@@ -411,6 +411,8 @@ class Builder {
 
     const json progs = s_.doc.value("programs", json::object());
     for (const auto& [name, prog] : progs.items()) {
+      const bool hasBehaviour =
+          prog.contains("answers") || prog.contains("script") || prog.contains("script_file") || prog.contains("fake");
       std::string path = prog.value("path", "");
       if (path.empty()) {
         auto it = systemProgramPaths().find(name);
@@ -418,7 +420,9 @@ class Builder {
           path = it->second;
         else if (name == "brew")
           path = brewPrefix() + "/bin/brew";
-        else
+        // Options alone need no path: they reach a fake that another tool installs
+        // (`brew install gh`).
+        else if (hasBehaviour || prog.value("absent", false))
           throw ScenarioError("programs." + name + " needs a \"path\"");
       }
       if (prog.contains("options")) {
@@ -439,8 +443,6 @@ class Builder {
         }
         continue;
       }
-      const bool hasBehaviour =
-          prog.contains("answers") || prog.contains("script") || prog.contains("script_file") || prog.contains("fake");
       if (!hasBehaviour) continue;
       const std::string wrapper = wrapperScript(name, path, prog);
       if (isSystemPath(path)) {
