@@ -20,9 +20,20 @@ std::string displayPath(const fs::path& path, const fs::path& home) {
   return text;
 }
 
-std::optional<std::string> readExisting(const FileSystemOperating& fs, const fs::path& path) {
+std::optional<std::string> readExisting(const FileSystemOperating& fs, const fs::path& path, std::uint64_t sizeLimit) {
   if (!fs.fileExists(path)) return std::nullopt;
-  return fs.readData(path);
+  return fs.readData(path, sizeLimit);
+}
+
+void writeBackup(FileSystemOperating& fs, const std::string& bytes, const fs::path& original, const fs::path& backup) {
+  std::uint32_t permissions = 0600;  // for a link or a file that is gone: owner-only
+  if (fs.fileExists(original)) {
+    const FileAttributes attributes = fs.attributesOfItem(original);
+    if (attributes.type == FileType::regular && attributes.posixPermissions) {
+      permissions = *attributes.posixPermissions & 0600;
+    }
+  }
+  fs.writeData(bytes, backup, permissions);
 }
 
 std::string_view blockSeparator(std::string_view existing) {

@@ -33,10 +33,16 @@ std::optional<std::string> PostInstallChecker::check(const PostInstallCheck& pos
       return std::string(kReportedSuccess) + joinedWithOr(postInstallCheck.anyOf) +
              " is not in /Applications or ~/Applications";
     }
-    case Kind::command:
-      if (commandResolves(postInstallCheck.command)) return std::nullopt;
+    case Kind::command: {
+      const std::optional<bool> resolves = commandResolves(postInstallCheck.command);
+      if (!resolves) {
+        return std::string(kReportedSuccess) + "whether `" + postInstallCheck.command +
+               "` resolves on the login shell's PATH is undetermined: the shell didn't answer in time";
+      }
+      if (*resolves) return std::nullopt;
       return std::string(kReportedSuccess) + "`" + postInstallCheck.command +
              "` does not resolve on the login shell's PATH";
+    }
     case Kind::executable: {
       for (const std::string& path : postInstallCheck.anyOf) {
         const std::filesystem::path expanded =
@@ -67,17 +73,19 @@ std::optional<std::string> PostInstallChecker::check(const PostInstallCheck& pos
 // The way the profiler finds command-line tools: `which -a` in a login zsh, no
 // output marker; a path is a line that begins with "/" and names an existing file
 // (start-up files may print anything first, an alias or function is no file).
-bool PostInstallChecker::commandResolves(const std::string& name) const {
+std::optional<bool> PostInstallChecker::commandResolves(const std::string& name) const {
   ProcessResult result;
   try {
     result = shell_.process()->run(ProcessRequest{
         .executable = "/bin/zsh",
         .arguments = {"-lc", "/usr/bin/which -a " + shellSingleQuote(name)},
         .environment = std::nullopt,
+        .timeLimit = verificationCommandTimeLimit,
     });
   } catch (const std::exception&) {
     return false;
   }
+  if (result.timedOut) return std::nullopt;
   if (result.exitCode != 0) return false;
   for (const std::string& line : nonEmptyLines(result.stdOut)) {
     const std::string path = trimmedText(line);

@@ -79,6 +79,13 @@ TEST_F(PostInstallCheckerTest, CommandsResolveThroughWhichInALoginShell) {
   EXPECT_TRUE(runner->unanswered().size() == 1u);  // only the first, unscripted call
 }
 
+TEST_F(PostInstallCheckerTest, AShellThatDoesNotAnswerInTimeIsNeverAPass) {
+  answerWhich("gh", ScriptedReply::hangs());
+  EXPECT_EQ(checker.check(PostInstallCheck::commandNamed("gh")),
+            "the install reported success but whether `gh` resolves on the login shell's PATH is undetermined: the "
+            "shell didn't answer in time");
+}
+
 TEST_F(PostInstallCheckerTest, NoCheckAlwaysPasses) {
   EXPECT_EQ(checker.check(PostInstallCheck::none()), std::nullopt);
   EXPECT_TRUE(runner->requests().empty());
