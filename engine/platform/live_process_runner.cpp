@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <chrono>
@@ -527,6 +528,15 @@ void readStream(const std::shared_ptr<Child>& child, FileDescriptor fd,
 bool groupExists(pid_t group) { return ::kill(-group, 0) == 0 || errno == EPERM; }
 
 std::mutex gTerminationMutex;  // one termination at a time
+// Set once a termination signal has arrived: the program then ends with 128 + N,
+// also when the main thread finishes while the children are being stopped.
+std::atomic<bool> gTerminating{false};
+
+// atexit: a main thread that returns while a termination is under way waits for
+// the signal thread's _Exit instead of ending the program with its own status.
+void awaitTermination() {
+  while (gTerminating.load()) ::pause();
+}
 
 }  // namespace
 
@@ -550,10 +560,12 @@ void endChildProcessGroupsOnTerminationSignals() {
   sigemptyset(&signals);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, sig);
   if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  std::atexit(awaitTermination);
   std::thread([signals] {
     int received = 0;
     while (::sigwait(&signals, &received) != 0) {
     }
+    gTerminating = true;
     endAllChildProcessGroups(std::chrono::seconds(2));
     // Not exit(): other threads are still running; buffered output is dropped.
     std::_Exit(128 + received);

@@ -286,12 +286,13 @@ std::string redactedText(std::string_view input, const PrivateValues& values) {
   for (const std::string& typed : values.typedValues) {
     if (typed.size() >= 4) text = replacingAll(text, typed, kRedacted);
   }
+  // Removing credentials joins the text around them: it goes before the name rules.
+  text = withoutURLCredentials(text);
   std::string home = values.homeFolder;
   while (home.size() > 1 && home.back() == '/') home.pop_back();
   if (home.size() > 1) text = replacingAll(text, home, "~", true);
   text = withoutUserFolders(text);
   text = withoutAccountName(text, values.accountName);
-  text = withoutURLCredentials(text);
   text = withoutAuthorizationValues(text);
   text = withoutTokens(text);
   text = withoutSecretValues(text);
