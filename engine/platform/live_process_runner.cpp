@@ -522,9 +522,9 @@ void readStream(const std::shared_ptr<Child>& child, FileDescriptor fd,
   continuation.finish();
 }
 
-// Signals a group taken from the list. Once its leader is reaped the group may
-// live on (descendants that ignored SIGTERM); while it has a member its id cannot
-// be reused, so a group that still answers is still ours.
+// True while the group has a member. Once its leader is reaped a group may live
+// on (descendants that ignored SIGTERM); while it has a member its id cannot be
+// reused, so a group that still answers is still ours.
 bool groupExists(pid_t group) { return ::kill(-group, 0) == 0 || errno == EPERM; }
 
 std::mutex gTerminationMutex;  // one termination at a time

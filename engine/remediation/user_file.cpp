@@ -20,9 +20,9 @@ std::string displayPath(const fs::path& path, const fs::path& home) {
   return text;
 }
 
-std::optional<std::string> readExisting(const FileSystemOperating& fs, const fs::path& path, std::uint64_t sizeLimit) {
+std::optional<std::string> readExisting(const FileSystemOperating& fs, const fs::path& path) {
   if (!fs.fileExists(path)) return std::nullopt;
-  return fs.readData(path, sizeLimit);
+  return fs.readData(path);
 }
 
 void writeBackup(FileSystemOperating& fs, const std::string& bytes, const fs::path& original, const fs::path& backup) {

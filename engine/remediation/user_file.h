@@ -22,9 +22,8 @@ std::string displayPath(const std::filesystem::path& path, const std::filesystem
 // A file's exact bytes, or nothing when it does not exist. Throws the file
 // system's error when it exists but cannot be read (a folder, no permission):
 // callers must then leave it alone rather than treat it as empty.
-// Files larger than `sizeLimit` and items that are not regular files are refused.
-std::optional<std::string> readExisting(const FileSystemOperating& fs, const std::filesystem::path& path,
-                                        std::uint64_t sizeLimit = FileSystemOperating::defaultReadLimit);
+// Items that are not regular files and files over the read limit are refused too.
+std::optional<std::string> readExisting(const FileSystemOperating& fs, const std::filesystem::path& path);
 
 // Writes `bytes`, a copy of `original`, to `backup` atomically with permission bits
 // never wider than the original's (owner-only at most; 0600 when the original is a

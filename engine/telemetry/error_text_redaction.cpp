@@ -146,7 +146,7 @@ std::string withoutUserFolders(std::string_view text) {
 
 // "~<account>" becomes "~", and the account name standing as a word "<user>".
 std::string withoutAccountName(std::string_view text, std::string_view account) {
-  if (account.size() < 2) return std::string(text);
+  if (account.size() < 3) return std::string(text);  // too short to tell from other words
   std::string result;
   result.reserve(text.size());
   std::size_t copied = 0;

@@ -26,8 +26,9 @@ struct PrivateValues {
 // digits (keys carried in a URL's path); the values of token, key, secret and
 // password parameters. Dropped: "user:password@" before a URL's host. The home
 // folder becomes "~" in every form ("/Users/<any name>", the given home folder
-// wherever it appears, "~<account>"), and the account name as a word "<user>".
-// Linear in the text's length. Pure; safe from any thread.
+// wherever it appears, "~<account>"), and the account name (3 characters or
+// more) standing as a word "<user>". Linear in the text's length for a fixed
+// number of typed values. Pure; safe from any thread.
 std::string redactedText(std::string_view text, const PrivateValues& values);
 
 // The tail of a failed step's output, made fit to leave the machine: the last

@@ -71,7 +71,7 @@ class TelemetryService final : public UsageEventTracking {
 
   // A value the person typed in this run (an API key, the Git e-mail): from now
   // on it is replaced by "<redacted>" in every event. Any thread.
-  void rememberTypedValue(const std::string& value);
+  void rememberTypedValue(const std::string& value) override;
 
   const UUID& sessionID() const;
   const UUID& runID() const;
