@@ -377,14 +377,11 @@ TEST(TelemetryConfiguration, EnvironmentSwitchesAreStrict) {
   EXPECT_EQ(TelemetryConfiguration::runContextFrom("a\nb\x01\xff"), "a\nb\x01\xEF\xBF\xBD");
 }
 
+// Nothing to send to is built in unless a build names it; the version always is.
 TEST(TelemetryConfiguration, BuiltInEndpointKeyAndVersionHaveTheirShapes) {
-  EXPECT_TRUE(TelemetryConfiguration::builtInEndpointURL().ends_with("/api/database/records/usage_events"));
-  auto key = TelemetryConfiguration::builtInAnonKey();
-  EXPECT_EQ(key.size(), 221u);
-  EXPECT_EQ(std::count(key.begin(), key.end(), '.'), 2);
-  EXPECT_TRUE(key.starts_with("eyJhbGciOiJIUzI1NiIsInR5cCI6IkpXVCJ9."));  // {"alg":"HS256","typ":"JWT"}
-  EXPECT_EQ(key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_."),
-            std::string::npos);
+  const std::string endpoint = TelemetryConfiguration::builtInEndpointURL();
+  EXPECT_TRUE(endpoint.empty() || endpoint.starts_with("https://") || endpoint.starts_with("http://")) << endpoint;
+  EXPECT_EQ(TelemetryConfiguration::builtInAnonKey().find_first_of(" \t\r\n\""), std::string::npos);
   auto version = TelemetryConfiguration::builtInAppVersion();
   EXPECT_TRUE(version.ends_with(")")) << version;
   EXPECT_NE(version.find(" ("), std::string::npos) << version;
