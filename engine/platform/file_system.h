@@ -63,10 +63,20 @@ class FileSystemOperating {
   virtual FileAttributes attributesOfItem(const std::filesystem::path& path) const = 0;
   // Sets the attributes that are present (permissions, modification date).
   virtual void setAttributes(const FileAttributes& attributes, const std::filesystem::path& path) = 0;
+  // Reads refuse, with a FileSystemError, anything but a regular file (or a link
+  // to one) without waiting on it (a FIFO, a socket, a device), and a file larger
+  // than `sizeLimit` bytes.
+  static constexpr std::uint64_t defaultReadLimit = 64u << 20;
+
   // Whole file as UTF-8; throws when the bytes are not valid UTF-8.
-  virtual std::string readString(const std::filesystem::path& path) const = 0;
-  virtual std::string readData(const std::filesystem::path& path) const = 0;                // raw bytes
+  virtual std::string readString(const std::filesystem::path& path,
+                                 std::uint64_t sizeLimit = defaultReadLimit) const = 0;
+  virtual std::string readData(const std::filesystem::path& path,
+                               std::uint64_t sizeLimit = defaultReadLimit) const = 0;       // raw bytes
   virtual void writeData(const std::string& bytes, const std::filesystem::path& path) = 0;  // atomic
+  // Atomic too, and the file gets exactly `permissions` (e.g. 0600), new or
+  // replaced; its bytes are never readable under wider bits, not even briefly.
+  virtual void writeData(const std::string& bytes, const std::filesystem::path& path, std::uint32_t permissions) = 0;
   virtual void write(const std::string& text, const std::filesystem::path& path, bool atomically) = 0;
   // ~/Library/Application Support and ~/Library/Caches, created if missing.
   virtual std::filesystem::path applicationSupportDirectory() = 0;

@@ -8,7 +8,9 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
@@ -34,12 +36,6 @@ std::string itemName(const fs::path& item) {
   if (name.empty()) name = item.parent_path().filename();  // "dir/" spelled with a slash
   if (name.empty()) return item.string();                  // "/" itself
   return name.string();
-}
-
-std::string folderName(const fs::path& item) {
-  fs::path parent = item.has_filename() ? item.parent_path() : item.parent_path().parent_path();
-  std::string name = parent.filename().string();
-  return name.empty() ? parent.string() : name;
 }
 
 [[noreturn]] void fail(int error, FileOperation operation, const fs::path& item) {
@@ -168,8 +164,28 @@ int createPrivateTemporaryFile(std::string& pattern) {
 }
 
 FileSystemError makeFileSystemError(int error, FileOperation operation, const fs::path& item) {
+  return makeFileSystemError(error, operation, item,
+                             item.has_filename() ? item.parent_path() : item.parent_path().parent_path());
+}
+
+FileSystemError makeNotRegularFileError(const fs::path& item) {
+  return FileSystemError(
+      std::error_code(EINVAL, std::generic_category()), item,
+      "The file " + quoted(itemName(item)) + " couldn\u2019t be opened because it isn\u2019t a regular file.");
+}
+
+FileSystemError makeFileTooLargeError(const fs::path& item, std::uint64_t sizeLimit) {
+  const std::uint64_t mebibytes = std::max<std::uint64_t>(1, sizeLimit >> 20);
+  return FileSystemError(std::error_code(EFBIG, std::generic_category()), item,
+                         "The file " + quoted(itemName(item)) + " couldn\u2019t be opened because it is larger than " +
+                             std::to_string(mebibytes) + " MB.");
+}
+
+FileSystemError makeFileSystemError(int error, FileOperation operation, const fs::path& item,
+                                    const fs::path& realFolder) {
   const std::string name = quoted(itemName(item));
-  const std::string folder = quoted(folderName(item));
+  const std::string folder =
+      quoted(realFolder.filename().empty() ? realFolder.string() : realFolder.filename().string());
   std::string text;
   switch (error) {
     case EACCES:
@@ -245,6 +261,11 @@ FileSystemError makeFileSystemError(int error, FileOperation operation, const fs
     case ELOOP:
       text = "The file " + name + " couldn\u2019t be opened because of too many levels of symbolic links.";
       break;
+    case EFBIG:
+      text = "The file " + name + " couldn\u2019t be saved because it is larger than this account may write.";
+      break;
+    case ENXIO:
+      return makeNotRegularFileError(item);
     case ENAMETOOLONG:
       text = "The name " + name + " is too long.";
       break;
@@ -283,7 +304,13 @@ FileSystemError makeFileSystemError(int error, FileOperation operation, const fs
 }
 
 LiveFileSystem::LiveFileSystem(LiveFileSystemOptions options)
-    : home_(std::move(options.homeDirectory)), writeBytes_(std::move(options.writeBytes)) {}
+    : home_(std::move(options.homeDirectory)), writeBytes_(std::move(options.writeBytes)) {
+  // A write beyond the file-size limit would otherwise end the process by
+  // SIGXFSZ halfway, leaving a temporary file; ignored, it fails with EFBIG and
+  // every failure path cleans up.
+  static const bool ignoringFileSizeSignal = [] { return ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR; }();
+  (void)ignoringFileSizeSignal;
+}
 
 fs::path LiveFileSystem::homeDirectory() const {
   if (home_) return *home_;
@@ -464,16 +491,28 @@ void LiveFileSystem::setAttributes(const FileAttributes& attributes, const fs::p
   if (attributes.modificationDate) setModificationTime(path, *attributes.modificationDate, true);
 }
 
-std::string LiveFileSystem::readData(const fs::path& path) const {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::string LiveFileSystem::readData(const fs::path& path, std::uint64_t sizeLimit) const {
+  // Without O_NONBLOCK, opening a FIFO waits for a writer forever; nothing but a
+  // regular file is read, so the flag never changes what a read returns.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) fail(errno, FileOperation::read, path);
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
     ::close(fd);
-    fail(EISDIR, FileOperation::read, path);
+    fail(error, FileOperation::read, path);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    if (S_ISDIR(info.st_mode)) fail(EISDIR, FileOperation::read, path);
+    throw makeNotRegularFileError(path);
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > sizeLimit) {
+    ::close(fd);
+    throw makeFileTooLargeError(path, sizeLimit);
   }
   std::string bytes;
-  if (info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  bytes.reserve(static_cast<std::size_t>(info.st_size));
   std::vector<char> buffer(1 << 16);
   for (;;) {
     ssize_t got = ::read(fd, buffer.data(), buffer.size());
@@ -485,13 +524,17 @@ std::string LiveFileSystem::readData(const fs::path& path) const {
     }
     if (got == 0) break;
     bytes.append(buffer.data(), static_cast<std::size_t>(got));
+    if (bytes.size() > sizeLimit) {  // it grew while being read
+      ::close(fd);
+      throw makeFileTooLargeError(path, sizeLimit);
+    }
   }
   ::close(fd);
   return bytes;
 }
 
-std::string LiveFileSystem::readString(const fs::path& path) const {
-  std::string text = readData(path);
+std::string LiveFileSystem::readString(const fs::path& path, std::uint64_t sizeLimit) const {
+  std::string text = readData(path, sizeLimit);
   if (!isValidUtf8(text)) fail(EILSEQ, FileOperation::read, path);
   return text;
 }
@@ -512,17 +555,34 @@ void LiveFileSystem::writeAll(int fd, const std::string& bytes) const {
 }
 
 void LiveFileSystem::writeData(const std::string& bytes, const fs::path& path) {
+  writeAtomically(bytes, path, std::nullopt);
+}
+
+void LiveFileSystem::writeData(const std::string& bytes, const fs::path& path, std::uint32_t permissions) {
+  writeAtomically(bytes, path, permissions & 07777);
+}
+
+void LiveFileSystem::writeAtomically(const std::string& bytes, const fs::path& path,
+                                     std::optional<std::uint32_t> permissions) {
   const fs::path target = resolveLinks(path, path);
+  const fs::path folder = target.parent_path();
+  // Errors name the folder the write really happens in (a link's target may lie
+  // elsewhere than the link).
+  const auto failHere = [&](int error) { throw makeFileSystemError(error, FileOperation::save, path, folder); };
   mode_t mode = 0666 & ~kProcessUmask;
   struct stat existing {};
   if (::stat(target.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) fail(EISDIR, FileOperation::save, path);
     mode = existing.st_mode & 07777;
   }
-  const fs::path folder = target.parent_path();
-  std::string pattern = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-  int fd = createPrivateTemporaryFile(pattern);
-  if (fd < 0) fail(errno, FileOperation::save, path);
+  if (permissions) mode = static_cast<mode_t>(*permissions);
+  // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "." + name.
+  std::string temporaryName(".");
+  temporaryName += target.filename().string();
+  temporaryName += ".tmp-XXXXXX";
+  std::string pattern = (folder / temporaryName).string();
+  int fd = createPrivateTemporaryFile(pattern);  // 0600 from the first byte
+  if (fd < 0) failHere(errno);
   const std::string temporary = pattern;
   int error = 0;
   try {
@@ -536,7 +596,7 @@ void LiveFileSystem::writeData(const std::string& bytes, const fs::path& path) {
   if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temporary.c_str());
-    fail(error, FileOperation::save, path);
+    failHere(error);
   }
   syncFolder(folder);
 }
@@ -546,7 +606,8 @@ void LiveFileSystem::write(const std::string& text, const fs::path& path, bool a
     writeData(text, path);
     return;
   }
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // O_NONBLOCK: a FIFO without a reader fails (ENXIO) instead of waiting.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
   if (fd < 0) fail(errno, FileOperation::save, path);
   int error = 0;
   try {

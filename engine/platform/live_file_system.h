@@ -20,6 +20,14 @@ enum class FileOperation { read, save, createFolder, remove, move, copy, setAttr
 // `item`, with a description a beginner can read, e.g. "The file “.zprofile”
 // doesn’t exist." All user-facing file-system error texts live in this function.
 FileSystemError makeFileSystemError(int error, FileOperation operation, const std::filesystem::path& item);
+// The same, with the folder that really failed named in the text (the folder a
+// link's target lies in, which may not be the folder of `item`).
+FileSystemError makeFileSystemError(int error, FileOperation operation, const std::filesystem::path& item,
+                                    const std::filesystem::path& realFolder);
+// A read refused because the item is not a regular file (a FIFO, socket or device).
+FileSystemError makeNotRegularFileError(const std::filesystem::path& item);
+// A read refused because the file is larger than `sizeLimit` bytes.
+FileSystemError makeFileTooLargeError(const std::filesystem::path& item, std::uint64_t sizeLimit);
 
 // Creates a new file with a unique name from `pattern` (which ends in "XXXXXX" and
 // is rewritten to the name chosen), readable and writable by its owner only, and
@@ -40,14 +48,16 @@ struct LiveFileSystemOptions {
 
 // The file system of this machine over POSIX. Stateless after construction; every
 // operation may be called from any thread. Failures throw FileSystemError naming
-// the path the caller gave (never a temporary or resolved path).
+// the path the caller gave (never a temporary path); when a write through a link
+// fails in the folder of the link's target, the text names that folder.
 //
 // Atomic writes create a private, close-on-exec temporary file next to the target, write
 // and fsync every byte, give it the target's permission bits (a new file gets
 // 0666 & ~umask) and rename it over the target; the temporary file is removed on
 // every failure path, so a failed write leaves the old file untouched. When the
 // target is a symbolic link, the file the link resolves to is replaced and the link
-// is kept.
+// is kept. A write cut short by the file-size limit fails with EFBIG (SIGXFSZ is
+// ignored from the first LiveFileSystem on) and leaves no temporary file.
 class LiveFileSystem final : public FileSystemOperating {
  public:
   explicit LiveFileSystem(LiveFileSystemOptions options = {});
@@ -71,9 +81,10 @@ class LiveFileSystem final : public FileSystemOperating {
   // The item itself (a link is not followed).
   FileAttributes attributesOfItem(const std::filesystem::path& path) const override;
   void setAttributes(const FileAttributes& attributes, const std::filesystem::path& path) override;
-  std::string readString(const std::filesystem::path& path) const override;
-  std::string readData(const std::filesystem::path& path) const override;
+  std::string readString(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
+  std::string readData(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
   void writeData(const std::string& bytes, const std::filesystem::path& path) override;
+  void writeData(const std::string& bytes, const std::filesystem::path& path, std::uint32_t permissions) override;
   // Not atomically: opens the file in place (creating or truncating it) and writes.
   void write(const std::string& text, const std::filesystem::path& path, bool atomically) override;
   std::filesystem::path applicationSupportDirectory() override;
@@ -83,6 +94,8 @@ class LiveFileSystem final : public FileSystemOperating {
 
  private:
   void writeAll(int fd, const std::string& bytes) const;  // throws errno as std::system_error
+  void writeAtomically(const std::string& bytes, const std::filesystem::path& path,
+                       std::optional<std::uint32_t> permissions);
   void copyTree(const std::filesystem::path& from, const std::filesystem::path& to) const;
 
   std::optional<std::filesystem::path> home_;

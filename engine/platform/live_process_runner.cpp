@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -217,11 +219,37 @@ int32_t exitCodeFromStatus(int status) {
   return -1;
 }
 
+// The process groups of the children started and not yet reaped, process-wide.
+// A pid leaves the list under the list's lock right after waitpid has reaped it.
+class ChildGroups {
+ public:
+  static ChildGroups& shared() {
+    static ChildGroups* groups = new ChildGroups();  // never destroyed: used until _exit
+    return *groups;
+  }
+  void add(pid_t pid) {
+    std::lock_guard guard(mutex_);
+    pids_.push_back(pid);
+  }
+  void remove(pid_t pid) {
+    std::lock_guard guard(mutex_);
+    std::erase(pids_, pid);
+  }
+  std::vector<pid_t> snapshot() {
+    std::lock_guard guard(mutex_);
+    return pids_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<pid_t> pids_;
+};
+
 // A spawned child. Signals are only ever sent before the child is reaped, under
 // the same lock that reaping takes, so a reused pid is never signalled.
 class Child final : public RunningProcess {
  public:
-  explicit Child(pid_t pid) : pid_(pid) {}
+  explicit Child(pid_t pid) : pid_(pid) { ChildGroups::shared().add(pid); }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
@@ -292,6 +320,7 @@ class Child final : public RunningProcess {
   void markReaped(int32_t code) {
     reaped_ = true;
     exitCode_ = code;
+    ChildGroups::shared().remove(pid_);
   }
 
   const pid_t pid_;
@@ -310,8 +339,11 @@ struct Sink {
 
 // Drains every sink until end of file while watching the child, and reaps it.
 // Returns when the child has been reaped and the pipes are closed or have stayed
-// quiet after its exit (see kLingerQuiet). Never leaves the child unreaped.
-void pumpUntilExit(Child& child, std::vector<Sink>& sinks) {
+// quiet after its exit (see kLingerQuiet). Never leaves the child unreaped. Once
+// `deadline` passes the child's group is asked to terminate (and killed if it
+// ignores that); returns true when that happened.
+bool pumpUntilExit(Child& child, std::vector<Sink>& sinks, std::optional<Clock::time_point> deadline = std::nullopt) {
+  bool timedOut = false;
   std::vector<char> buffer(kReadChunk);
   std::vector<pollfd> fds;
   std::vector<Sink*> polled;
@@ -364,6 +396,9 @@ void pumpUntilExit(Child& child, std::vector<Sink>& sinks) {
     if (!lingerUntil && now >= nextReapCheck) {
       if (child.tryReap()) {
         lingerUntil = now + kLingerTotal;
+      } else if (deadline && !timedOut && now >= *deadline) {
+        timedOut = true;
+        child.terminate();
       } else {
         child.escalateIfIgnored();
       }
@@ -374,10 +409,15 @@ void pumpUntilExit(Child& child, std::vector<Sink>& sinks) {
 
   auto wait = milliseconds(1);
   while (!child.tryReap()) {
+    if (deadline && !timedOut && Clock::now() >= *deadline) {
+      timedOut = true;
+      child.terminate();
+    }
     child.escalateIfIgnored();
     std::this_thread::sleep_for(wait);
     wait = std::min(wait * 2, milliseconds(50));
   }
+  return timedOut;
 }
 
 // Splits bytes into lines at every line break (LF, VT, FF, CR, CRLF, U+0085,
@@ -488,7 +528,55 @@ void readStream(const std::shared_ptr<Child>& child, FileDescriptor fd,
   continuation.finish();
 }
 
+// True while the group has a member. Once its leader is reaped a group may live
+// on (descendants that ignored SIGTERM); while it has a member its id cannot be
+// reused, so a group that still answers is still ours.
+bool groupExists(pid_t group) { return ::kill(-group, 0) == 0 || errno == EPERM; }
+
+std::mutex gTerminationMutex;  // one termination at a time
+// Set once a termination signal has arrived: the program then ends with 128 + N,
+// also when the main thread finishes while the children are being stopped.
+std::atomic<bool> gTerminating{false};
+
+// atexit: a main thread that returns while a termination is under way waits for
+// the signal thread's _Exit instead of ending the program with its own status.
+void awaitTermination() {
+  while (gTerminating.load()) ::pause();
+}
+
 }  // namespace
+
+int endAllChildProcessGroups(std::chrono::milliseconds grace) {
+  std::lock_guard guard(gTerminationMutex);
+  const std::vector<pid_t> groups = ChildGroups::shared().snapshot();
+  for (pid_t group : groups) {
+    if (::kill(-group, SIGTERM) != 0) ::kill(group, SIGTERM);
+  }
+  const auto deadline = Clock::now() + grace;
+  const auto anyLeft = [&] { return std::any_of(groups.begin(), groups.end(), groupExists); };
+  while (anyLeft() && Clock::now() < deadline) std::this_thread::sleep_for(milliseconds(20));
+  for (pid_t group : groups) {
+    if (groupExists(group)) ::kill(-group, SIGKILL);
+  }
+  return static_cast<int>(groups.size());
+}
+
+void endChildProcessGroupsOnTerminationSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, sig);
+  if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return;
+  std::atexit(awaitTermination);
+  std::thread([signals] {
+    int received = 0;
+    while (::sigwait(&signals, &received) != 0) {
+    }
+    gTerminating = true;
+    endAllChildProcessGroups(std::chrono::seconds(2));
+    // Not exit(): other threads are still running; buffered output is dropped.
+    std::_Exit(128 + received);
+  }).detach();
+}
 
 ProcessResult LiveProcessRunner::run(const ProcessRequest& request) {
   Pipe out;
@@ -509,13 +597,17 @@ ProcessResult LiveProcessRunner::run(const ProcessRequest& request) {
   std::vector<Sink> sinks;
   sinks.push_back({std::move(out.read), [&](const char* data, std::size_t size) { collect(outBytes, data, size); }});
   sinks.push_back({std::move(err.read), [&](const char* data, std::size_t size) { collect(errBytes, data, size); }});
+  std::optional<Clock::time_point> deadline;
+  if (request.timeLimit) deadline = Clock::now() + *request.timeLimit;
+  bool timedOut = false;
   try {
-    pumpUntilExit(child, sinks);
+    timedOut = pumpUntilExit(child, sinks, deadline);
   } catch (...) {
     child.killAndReap();
     throw;
   }
-  return ProcessResult{child.exitCode(), decodeUtf8Lossy(std::move(outBytes)), decodeUtf8Lossy(std::move(errBytes))};
+  return ProcessResult{child.exitCode(), decodeUtf8Lossy(std::move(outBytes)), decodeUtf8Lossy(std::move(errBytes)),
+                       timedOut};
 }
 
 EventStream<ProcessStreamEvent> LiveProcessRunner::stream(const ProcessRequest& request,

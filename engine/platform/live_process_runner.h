@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "engine/platform/process_running.h"
@@ -30,6 +31,12 @@ namespace bnch {
 // the end; a line longer than 1 MiB is yielded in parts. Exit codes are the exit
 // status, or 128 + the signal number.
 //
+// run() honours the request's time limit: the group gets the terminate request
+// when it passes, and the result says so.
+//
+// Every child not yet reaped is listed process-wide, so that the program can end
+// them all when it is told to stop (see endAllChildProcessGroups).
+//
 // The runner holds no state: one instance may serve any number of threads.
 class LiveProcessRunner final : public ProcessRunning {
  public:
@@ -37,5 +44,17 @@ class LiveProcessRunner final : public ProcessRunning {
   EventStream<ProcessStreamEvent> stream(const ProcessRequest& request,
                                          std::shared_ptr<LiveProcessCancellation> cancellation) override;
 };
+
+// Sends SIGTERM to the process group of every child the live runner started and
+// has not reaped, waits up to `grace` for the groups to be gone, and sends SIGKILL
+// to what is left. Returns how many groups were signalled. Any thread.
+int endAllChildProcessGroups(std::chrono::milliseconds grace);
+
+// On SIGINT, SIGTERM or SIGHUP: ends every child process group (as above, two
+// seconds' grace) and exits the program with 128 + the signal number. Call once,
+// from main, before any other thread starts: it blocks the three signals in the
+// calling thread (threads started later inherit the mask; children get a clean
+// one) and waits for them on a thread of its own.
+void endChildProcessGroupsOnTerminationSignals();
 
 }  // namespace bnch

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -26,6 +27,10 @@ struct ProcessRequest {
   // process group of its own) and standard input from /dev/null, so that the job
   // control of a terminal the application runs in can never stop it.
   bool newSession = false;
+  // run(): when set, the child's process group is stopped once this much time has
+  // passed, and the result says it timed out. Streams ignore it (their consumer
+  // cancels instead).
+  std::optional<std::chrono::milliseconds> timeLimit{};
 
   bool operator==(const ProcessRequest&) const = default;
 };
@@ -36,6 +41,7 @@ struct ProcessResult {
   int32_t exitCode = 0;  // exit status, or 128 + signal number when killed by a signal
   std::string stdOut;
   std::string stdErr;
+  bool timedOut = false;  // stopped at the request's time limit; the output is what came before
 
   bool operator==(const ProcessResult&) const = default;
 };

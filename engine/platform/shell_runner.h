@@ -39,6 +39,7 @@ struct StreamEvent {
 struct ShellOutput {
   std::string output;  // what the command printed after the marker line
   int32_t exitCode = 0;
+  bool timedOut = false;  // stopped at its time limit: its answer is unknown
 
   bool operator==(const ShellOutput&) const = default;
 };

@@ -70,7 +70,11 @@ std::optional<JDKInfo> jdkFromBundle(const FileSystemOperating& fs, const std::s
     const auto version = values.find("JAVA_VERSION");
     if (version != values.end() && JavaProbe::isJavaVersion(version->second)) {
       const auto vendor = values.find("IMPLEMENTOR");
-      return JDKInfo{version->second, vendor == values.end() ? std::string() : vendor->second, "", home};
+      const auto architecture = values.find("OS_ARCH");
+      // The release file says "aarch64" where java_home's listing says "arm64".
+      std::string arch = architecture == values.end() ? std::string() : architecture->second;
+      if (arch == "aarch64") arch = "arm64";
+      return JDKInfo{version->second, vendor == values.end() ? std::string() : vendor->second, std::move(arch), home};
     }
   }
   if (auto bytes = ProbeFiles::readBytes(fs, bundle + "/Contents/Info.plist")) {

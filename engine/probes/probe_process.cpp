@@ -4,7 +4,7 @@ namespace bnch {
 
 ProbeRun ProbeProcess::run(const ProcessRequest& request) const {
   if (!runner_) return ProbeRun{};
-  return runWithTimeLimit(*runner_, request, timeLimit_);
+  return runWithTimeLimit(*runner_, request, timeLimit_, outputLimit);
 }
 
 std::optional<ShellOutput> ProbeProcess::askTerminal(const std::string& command) const {

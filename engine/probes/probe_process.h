@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,11 @@ using ProbeRun = TimedRun;
 // group is terminated) and counts as a program that printed nothing and ended
 // with exit code -1, the same as one that could not start.
 //
+// A run that reaches its limit is "not answering" even when the child, stopped,
+// exits before the reading ends. Of a child's output at most `outputLimit` bytes
+// are kept: the first and the last lines, with a line saying how much was left
+// out between them.
+//
 // Runs use the streaming form of ProcessRunning, so standard output and error
 // arrive merged in the order they were written; every probe's rules filter the
 // lines they rely on. A plain value; `run` may be called from many threads at once
@@ -27,6 +33,7 @@ using ProbeRun = TimedRun;
 class ProbeProcess {
  public:
   static constexpr std::chrono::milliseconds defaultTimeLimit = ShellRunner::defaultTimeLimit;
+  static constexpr std::size_t outputLimit = defaultOutputLimit;
 
   explicit ProbeProcess(std::shared_ptr<ProcessRunning> runner, std::chrono::milliseconds timeLimit = defaultTimeLimit)
       : runner_(std::move(runner)), timeLimit_(timeLimit) {}

@@ -121,7 +121,7 @@ WriterReport AgentEnvDoc::write() const {
       if (!existing.empty()) {
         fs::path backup = target.file;
         backup += ".bak";
-        fs_->writeData(existing, backup);
+        user_file::writeBackup(*fs_, existing, target.file, backup);
       }
       std::string contents = existing;
       contents += user_file::blockSeparator(existing);

@@ -150,7 +150,7 @@ void FileAppendWriter::apply(const DiffPreview& preview) {
   if (preview.alreadySet) return;
   if (!fs_->fileExists(preview.backupPath)) {
     try {
-      fs_->writeData(preview.originalContents, preview.backupPath);
+      user_file::writeBackup(*fs_, preview.originalContents, preview.path, preview.backupPath);
     } catch (const std::exception& error) {
       throw WriteError(WriteError::Kind::backupFailed, describe(error));
     }

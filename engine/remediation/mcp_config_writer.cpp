@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 
+#include "engine/remediation/codex_config.h"
 #include "engine/remediation/user_file.h"
 
 namespace bnch {
@@ -16,9 +17,12 @@ namespace {
 // Builds a JSON document like nlohmann's own parser, except that a number whose
 // written form would not come back unchanged from a double (more digits than a
 // double holds, integers beyond 64 bits, "1.50", "1e400") is kept as a
-// placeholder string and written back verbatim by restoreNumbers().
+// placeholder string and written back verbatim by restoreNumbers(). A document
+// nested deeper than kMaxDepth is refused as it is read, before it is built.
 class NumberPreservingBuilder {
  public:
+  static constexpr std::size_t kMaxDepth = 512;
+
   explicit NumberPreservingBuilder(json& root) : root_(root) {
     std::random_device random;
     char nonce[40];
@@ -38,6 +42,7 @@ class NumberPreservingBuilder {
   bool string(json::string_t& value) { return added(std::move(value)); }
   bool binary(json::binary_t& value) { return added(json::binary(std::move(value))); }
   bool start_object(std::size_t) {
+    if (stack_.size() >= kMaxDepth) return false;
     stack_.push_back(add(json::object()));
     return true;
   }
@@ -50,6 +55,7 @@ class NumberPreservingBuilder {
     return true;
   }
   bool start_array(std::size_t) {
+    if (stack_.size() >= kMaxDepth) return false;
     stack_.push_back(add(json::array()));
     return true;
   }
@@ -59,13 +65,33 @@ class NumberPreservingBuilder {
   }
   bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
 
-  // Replaces each placeholder in serialised text with the number as written.
-  std::string restoreNumbers(std::string text) const {
-    for (std::size_t index = 0; index < raw_.size(); ++index) {
-      const std::string token = "\"" + tokenPrefix_ + std::to_string(index) + "\"";
-      if (auto at = text.find(token); at != std::string::npos) text.replace(at, token.size(), raw_[index]);
+  // Replaces each placeholder in serialised text with the number as written, in
+  // one pass over the text.
+  std::string restoreNumbers(const std::string& text) const {
+    if (raw_.empty()) return text;
+    const std::string opening = "\"" + tokenPrefix_;
+    std::string restored;
+    restored.reserve(text.size());
+    std::size_t from = 0;
+    for (auto at = text.find(opening); at != std::string::npos; at = text.find(opening, from)) {
+      std::size_t digits = at + opening.size();
+      std::size_t index = 0;
+      while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        index = index * 10 + static_cast<std::size_t>(text[digits] - '0');
+        ++digits;
+      }
+      // The nonce makes a person's own string of this shape practically impossible.
+      if (digits == at + opening.size() || digits >= text.size() || text[digits] != '"' || index >= raw_.size()) {
+        restored.append(text, from, digits - from);
+        from = digits;
+        continue;
+      }
+      restored.append(text, from, at - from);
+      restored += raw_[index];
+      from = digits + 1;
     }
-    return text;
+    restored.append(text, from, std::string::npos);
+    return restored;
   }
 
  private:
@@ -97,157 +123,22 @@ class NumberPreservingBuilder {
   std::string tokenPrefix_;
 };
 
-std::string tomlQuoted(std::string_view text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    switch (c) {
-      case '"':
-        quoted += "\\\"";
-        break;
-      case '\\':
-        quoted += "\\\\";
-        break;
-      case '\n':
-        quoted += "\\n";
-        break;
-      case '\r':
-        quoted += "\\r";
-        break;
-      case '\t':
-        quoted += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-          quoted += escaped;
-        } else {
-          quoted += c;
-        }
-    }
-  }
-  return quoted + "\"";
-}
-
-// The parts of a TOML dotted key ("a . 'b.c' . \"d\"" -> a, b.c, d); nothing when malformed.
-std::optional<std::vector<std::string>> dottedKeyParts(std::string_view key) {
-  std::vector<std::string> parts;
-  std::size_t i = 0;
-  const auto skipBlanks = [&] {
-    while (i < key.size() && (key[i] == ' ' || key[i] == '\t')) ++i;
-  };
-  while (true) {
-    skipBlanks();
-    if (i >= key.size()) return std::nullopt;
-    std::string part;
-    if (key[i] == '"' || key[i] == '\'') {
-      const char quote = key[i++];
-      while (i < key.size() && key[i] != quote) {
-        if (quote == '"' && key[i] == '\\' && i + 1 < key.size()) ++i;
-        part += key[i++];
-      }
-      if (i >= key.size()) return std::nullopt;
-      ++i;
-    } else {
-      while (i < key.size() && key[i] != '.' && key[i] != ' ' && key[i] != '\t') part += key[i++];
-      if (part.empty()) return std::nullopt;
-    }
-    parts.push_back(std::move(part));
-    skipBlanks();
-    if (i >= key.size()) return parts;
-    if (key[i] != '.') return std::nullopt;
-    ++i;
-  }
-}
-
 bool isPresentAt(const FileSystemOperating& fs, const fs::path& home, const char* configDir, const char* command) {
   return fs.fileExists(home / configDir) || fs.fileExists(fs::path("/opt/homebrew/bin") / command) ||
          fs.fileExists(fs::path("/usr/local/bin") / command);
 }
 
-// Writes `bytes` to `file` atomically and makes it readable by its owner only. A
-// file this call created is removed again when its permissions cannot be set,
-// so a copy of a configuration never stays readable by others.
-void writePrivate(FileSystemOperating& fs, const std::string& bytes, const fs::path& file) {
-  const bool existed = fs.fileExists(file);
-  fs.writeData(bytes, file);
-  try {
-    fs.setAttributes(FileAttributes{.posixPermissions = 0600}, file);
-  } catch (const std::exception&) {
-    if (!existed) {
-      try {
-        fs.removeItem(file);
-      } catch (const std::exception&) {
-      }
-    }
-    throw;
-  }
-}
-
-// Replaces `<file>.bak` with `bytes`, readable by its owner only.
+// A copy of `file` as `<file>.bak`, readable by its owner only.
 void writePrivateBackup(FileSystemOperating& fs, const std::string& bytes, const fs::path& file) {
   fs::path backup = file;
   backup += ".bak";
-  writePrivate(fs, bytes, backup);
+  fs.writeData(bytes, backup, 0600);
 }
 
 }  // namespace
 
 bool MCPConfigWriter::declaresCodexServer(std::string_view toml, std::string_view slug) {
-  // The table the lines belong to: empty before the first header, nothing after
-  // an array-of-tables header (whose keys cannot define the server).
-  std::optional<std::vector<std::string>> table = std::vector<std::string>{};
-  std::size_t start = 0;
-  while (start < toml.size()) {
-    auto end = toml.find('\n', start);
-    if (end == std::string_view::npos) end = toml.size();
-    std::string_view line = toml.substr(start, end - start);
-    start = end + 1;
-
-    const auto first = line.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos || line[first] == '#') continue;
-    line.remove_prefix(first);
-    if (line.starts_with("[[")) {
-      table.reset();
-      continue;
-    }
-    const bool header = line.front() == '[';
-    if (header) line.remove_prefix(1);
-    // A header ends at the first "]" and a key at the first "=", outside quotes.
-    const char stop = header ? ']' : '=';
-    std::size_t close = 0;
-    char quote = 0;
-    for (; close < line.size(); ++close) {
-      const char c = line[close];
-      if (quote) {
-        if (c == '\\' && quote == '"') {
-          ++close;
-        } else if (c == quote) {
-          quote = 0;
-        }
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == stop) {
-        break;
-      }
-    }
-    if (close >= line.size()) continue;
-    const auto parts = dottedKeyParts(line.substr(0, close));
-    if (!parts) continue;
-    if (header) {
-      // [mcp_servers.<slug>], or one of its sub-tables such as [mcp_servers.<slug>.env].
-      if (parts->size() >= 2 && (*parts)[0] == "mcp_servers" && (*parts)[1] == slug) return true;
-      table = *parts;
-      continue;
-    }
-    // A key that defines the server inline: `firecrawl = {...}` or `firecrawl.url = ...`
-    // under [mcp_servers], or `mcp_servers.firecrawl... = ...` at the top.
-    if (!table) continue;
-    std::vector<std::string> full = *table;
-    full.insert(full.end(), parts->begin(), parts->end());
-    if (full.size() >= 2 && full[0] == "mcp_servers" && full[1] == slug) return true;
-  }
-  return false;
+  return CodexConfig::declaresServer(toml, slug);
 }
 
 MCPConfigWriter::Outcome MCPConfigWriter::addToClaude(const std::string& slug, const std::string& url) const {
@@ -288,7 +179,7 @@ MCPConfigWriter::Outcome MCPConfigWriter::addToClaude(const std::string& slug, c
   try {
     const std::string text = builder.restoreNumbers(root.dump(2));
     if (existing) writePrivateBackup(*fs_, *existing, file);
-    writePrivate(*fs_, text, file);
+    fs_->writeData(text, file, 0600);
   } catch (const std::exception& error) {
     outcome.lines.push_back("Couldn\u2019t write your Claude Code config: " + user_file::describe(error));
     outcome.failed = true;
@@ -309,17 +200,28 @@ MCPConfigWriter::Outcome MCPConfigWriter::addToCodex(const std::string& slug, co
   try {
     // A file that exists but cannot be read is reported here and never replaced.
     const std::string existing = user_file::readExisting(*fs_, file).value_or("");
-    if (declaresCodexServer(existing, slug)) {
-      outcome.lines.push_back(slug + " is already in your Codex config \u2014 left as is.");
-      return outcome;
+    const CodexConfig::Addition addition = CodexConfig::addServer(existing, slug, url);
+    switch (addition.outcome) {
+      case CodexConfig::Outcome::alreadyPresent:
+        outcome.lines.push_back(slug + " is already in your Codex config \u2014 left as is.");
+        return outcome;
+      case CodexConfig::Outcome::unreadable:
+      case CodexConfig::Outcome::cannotAppend: {
+        const char* why = addition.outcome == CodexConfig::Outcome::unreadable ? "read" : "safely change";
+        std::string table = CodexConfig::serverTable(slug, url);
+        table.pop_back();
+        for (auto at = table.find('\n'); at != std::string::npos; at = table.find('\n', at)) table.replace(at, 1, "  ");
+        outcome.lines.push_back(std::string("Couldn\u2019t ") + why + " ~/.codex/config.toml, so " + slug +
+                                " wasn\u2019t added automatically. You can add it to that file yourself:  " + table);
+        outcome.failed = true;
+        return outcome;
+      }
+      case CodexConfig::Outcome::added:
+        break;
     }
-    std::string contents = existing;
-    contents += user_file::blockSeparator(existing);
-    contents += "[mcp_servers." + slug + "]\nurl = " + tomlQuoted(url) + "\n";
-
     fs_->createDirectory(folder, true);
     if (!existing.empty()) writePrivateBackup(*fs_, existing, file);
-    writePrivate(*fs_, contents, file);
+    fs_->writeData(addition.contents, file, 0600);
   } catch (const std::exception& error) {
     outcome.lines.push_back("Couldn't write your Codex config: " + user_file::describe(error));
     outcome.failed = true;

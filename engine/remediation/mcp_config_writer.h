@@ -15,8 +15,12 @@ namespace bnch {
 // file replaces the old in one atomic write and gets permissions 600 (the backup
 // too: these files hold sign-in tokens). ~/.claude.json is rewritten from its
 // parsed form (sorted keys, pretty-printed) with every other value kept; numbers
-// keep their exact written form. A file that cannot be read or parsed is never
-// written: Claude gets a manual `claude mcp add` line instead.
+// keep their exact written form; a document nested deeper than 512 levels counts
+// as unreadable. ~/.codex/config.toml keeps the person's text byte for byte and
+// gets the server's table appended, checked by parsing the result (see
+// CodexConfig). A file that cannot be read or parsed, or a result that would not
+// parse, is never written: the person gets the manual step instead (a
+// `claude mcp add` line, or the table to add by hand).
 //
 // Never throws; the file system must outlive the writer.
 class MCPConfigWriter {

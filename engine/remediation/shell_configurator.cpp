@@ -104,18 +104,7 @@ WriterReport ShellConfigurator::configure() const {
     report.lines.push_back("~/.env already exists \u2014 leaving it untouched (add keys there yourself).");
   } else {
     try {
-      fs_->writeData(kEnvTemplate, env);
-      try {
-        fs_->setAttributes(FileAttributes{.posixPermissions = 0600}, env);
-      } catch (const std::exception&) {
-        // Without its private permissions the file would be left for good (it is
-        // never rewritten), so take it away again and let a later run retry.
-        try {
-          fs_->removeItem(env);
-        } catch (const std::exception&) {
-        }
-        throw;
-      }
+      fs_->writeData(kEnvTemplate, env, 0600);
       report.lines.push_back(
           "Created ~/.env (permissions 600) with commented placeholders \u2014 add your API keys there.");
     } catch (const std::exception& error) {
@@ -133,7 +122,8 @@ WriterReport ShellConfigurator::configure() const {
 std::string ShellConfigurator::runStep(const Step& step) const {
   FileAppendWriter writer(fs_->homeDirectory() / step.fileName, *fs_, config_);
   try {
-    const auto preview = writer.append(step.line, step.label, step.key, KeyDetection::anywhere);
+    // A key in a comment ("# TODO: add $HOME/.local/bin to PATH") sets nothing.
+    const auto preview = writer.append(step.line, step.label, step.key, KeyDetection::ignoringCommentLines);
     if (preview.alreadySet) return std::string(step.name) + " is already set \u2014 nothing to do.";
     return "Configured " + std::string(step.name) + ".";
   } catch (const std::exception& error) {

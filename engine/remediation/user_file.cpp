@@ -25,6 +25,17 @@ std::optional<std::string> readExisting(const FileSystemOperating& fs, const fs:
   return fs.readData(path);
 }
 
+void writeBackup(FileSystemOperating& fs, const std::string& bytes, const fs::path& original, const fs::path& backup) {
+  std::uint32_t permissions = 0600;  // for a link or a file that is gone: owner-only
+  if (fs.fileExists(original)) {
+    const FileAttributes attributes = fs.attributesOfItem(original);
+    if (attributes.type == FileType::regular && attributes.posixPermissions) {
+      permissions = *attributes.posixPermissions & 0600;
+    }
+  }
+  fs.writeData(bytes, backup, permissions);
+}
+
 std::string_view blockSeparator(std::string_view existing) {
   if (existing.empty()) return "";
   return existing.back() == '\n' ? "\n" : "\n\n";

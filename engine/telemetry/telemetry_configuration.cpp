@@ -80,6 +80,8 @@ TelemetryConfiguration TelemetryConfiguration::live(const AppServices& services,
   configuration.fs = services.fs;
   configuration.pendingFileURL = pendingFileIn(*services.fs, product.appSupportDirName);
   configuration.sessionKey = product.defaultsKey(".session_id");
+  configuration.privateValues = PrivateValues::ofThisAccount();
+  configuration.privateValues.homeFolder = services.fs->homeDirectory().string();
   return configuration;
 }
 

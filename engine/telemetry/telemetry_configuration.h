@@ -11,6 +11,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/platform/http_fetching.h"
 #include "engine/platform/key_value_store.h"
+#include "engine/telemetry/error_text_redaction.h"
 #include "engine/telemetry/telemetry_log.h"
 
 namespace bnch {
@@ -21,6 +22,8 @@ struct ProductConfig;
 // Everything the usage-event service depends on. The live value comes from
 // `live()`; tests build one with fakes and a fake clock.
 struct TelemetryConfiguration {
+  // Both come from build options and are empty unless a release build sets them;
+  // without both, events are queued and kept in the pending file, never sent.
   std::string endpointURL;
   std::string anonKey;     // bearer token of the endpoint
   std::string appVersion;  // "1.2.0 (45)"
@@ -33,6 +36,9 @@ struct TelemetryConfiguration {
   std::shared_ptr<FileSystemOperating> fs;
   std::filesystem::path pendingFileURL;
   std::string sessionKey;  // the store key of the session identity
+  // Taken out of every text of event data before it is queued (see redactedText);
+  // values the person types are added with TelemetryService::rememberTypedValue.
+  PrivateValues privateValues;
 
   // The newest events kept when the endpoint stays unreachable.
   std::size_t maxPendingEvents = 1000;

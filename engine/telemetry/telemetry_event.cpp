@@ -1,7 +1,9 @@
 #include "engine/telemetry/telemetry_event.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "engine/telemetry/json_conversion.h"
 
@@ -44,18 +46,85 @@ std::string encodePendingEvents(const std::vector<TelemetryEvent>& events) {
   return json::dump(list);
 }
 
-DecodedPendingEvents decodePendingEvents(std::string_view text) {
-  nlohmann::ordered_json parsed;
-  try {
-    parsed = nlohmann::ordered_json::parse(text);
-  } catch (const nlohmann::ordered_json::exception& error) {
-    throw JSONValueDecodingError(error.what());
+namespace {
+
+bool isJSONSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Splits a JSON list into the texts of its entries without parsing them, so that
+// each can be read (or refused) alone. Tracks strings and nesting only; an entry
+// nested deeper than `maxDepth` is reported as empty text. Stops at the end of the
+// list or where the text is cut short.
+class ListEntries {
+ public:
+  ListEntries(std::string_view text, std::size_t maxDepth) : text_(text), maxDepth_(maxDepth) {
+    skipSpace();
+    if (position_ >= text_.size() || text_[position_] != '[') {
+      throw JSONValueDecodingError("The pending events are not a list.");
+    }
+    ++position_;
+    skipSpace();
+    if (position_ < text_.size() && text_[position_] == ']') ended_ = true;
   }
-  if (!parsed.is_array()) throw JSONValueDecodingError("The pending events are not a list.");
+
+  // The next entry's text (empty when too deep or cut short), or nothing at the end.
+  std::optional<std::string_view> next() {
+    if (ended_ || position_ >= text_.size()) return std::nullopt;
+    const std::size_t start = position_;
+    std::size_t depth = 0;
+    std::size_t deepest = 0;
+    bool inString = false;
+    for (; position_ < text_.size(); ++position_) {
+      const char c = text_[position_];
+      if (inString) {
+        if (c == '\\') {
+          ++position_;
+        } else if (c == '"') {
+          inString = false;
+        }
+        continue;
+      }
+      if (c == '"') {
+        inString = true;
+      } else if (c == '[' || c == '{') {
+        deepest = std::max(deepest, ++depth);
+      } else if (c == ']' || c == '}') {
+        if (depth == 0) break;  // the list's own end
+        --depth;
+      } else if (c == ',' && depth == 0) {
+        break;
+      }
+    }
+    if (position_ >= text_.size()) {  // cut short: this entry is incomplete, and the last
+      ended_ = true;
+      return std::string_view();
+    }
+    const std::string_view entry = text_.substr(start, position_ - start);
+    ended_ = text_[position_] != ',';
+    ++position_;
+    skipSpace();
+    return deepest > maxDepth_ ? std::string_view() : entry;
+  }
+
+ private:
+  void skipSpace() {
+    while (position_ < text_.size() && isJSONSpace(text_[position_])) ++position_;
+  }
+
+  std::string_view text_;
+  std::size_t maxDepth_;
+  std::size_t position_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+DecodedPendingEvents decodePendingEvents(std::string_view text) {
   DecodedPendingEvents decoded;
-  for (const auto& entry : parsed) {
+  ListEntries entries(text, maxPendingEventDepth);
+  while (auto entry = entries.next()) {
     try {
-      decoded.events.push_back(fromJSON(entry));
+      if (entry->empty()) throw JSONValueDecodingError("too deep");
+      decoded.events.push_back(fromJSON(nlohmann::ordered_json::parse(*entry)));
     } catch (const std::exception&) {
       ++decoded.skipped;
     }

@@ -34,9 +34,13 @@ struct DecodedPendingEvents {
 };
 
 // Reads a pending file's text. Throws JSONValueDecodingError when the text is
-// not JSON or not a list; a list entry that is not a well-formed event (missing
-// or mistyped field, a session that is not a UUID, data of an unknown kind) is
-// skipped and counted, so one bad entry never costs the good ones.
+// not a JSON list. Each entry is read on its own: an entry that is not a
+// well-formed event (missing or mistyped field, a session that is not a UUID,
+// data of an unknown kind, bytes that are not UTF-8, nesting deeper than
+// maxPendingEventDepth, which is refused before anything of it is built) is
+// skipped and counted, so one bad entry never costs the good ones; after a list
+// cut short, the entries before the cut are kept. Linear in the text's length.
+inline constexpr std::size_t maxPendingEventDepth = 32;
 DecodedPendingEvents decodePendingEvents(std::string_view text);
 
 // "2026-03-14T09:26:53.589Z": UTC, milliseconds truncated.

@@ -5,12 +5,20 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "engine/telemetry/error_text_redaction.h"
 #include "engine/telemetry/event_payload.h"
 #include "engine/telemetry/session_id.h"
 
 namespace bnch {
+namespace {
+
+// A queue of at most a thousand events takes well under this; more is not ours.
+constexpr std::uint64_t kPendingFileReadLimit = 8u << 20;
+
+}  // namespace
 
 struct TelemetryService::Core {
   struct Queued {
@@ -20,6 +28,9 @@ struct TelemetryService::Core {
   enum class SendOutcome { delivered, dropped, failed };
 
   Configuration config;
+  bool canSend = false;  // an endpoint and a key are configured
+  std::mutex privateMutex;
+  PrivateValues privateValues;  // under privateMutex
   UUID sessionID;
   UUID runID;
   std::shared_ptr<HTTPFetching> session;
@@ -74,6 +85,7 @@ struct TelemetryService::Core {
         batch.swap(inbox);
       }
       if (batch.empty()) break;  // closed, and everything tracked has been queued
+      redact(batch);
       std::lock_guard lock(stateMutex);
       for (auto& event : batch) pending.push_back({nextSequence++, std::move(event)});
       ++changes;
@@ -85,24 +97,61 @@ struct TelemetryService::Core {
     }
   }
 
+  void redact(std::vector<Event>& events) {
+    PrivateValues values;
+    {
+      std::lock_guard lock(privateMutex);
+      values = privateValues;
+    }
+    const auto clean = [&](auto& self, JSONValue& value) -> void {
+      if (auto* text = std::get_if<std::string>(&value.value)) {
+        *text = redactedText(*text, values);
+      } else if (auto* list = std::get_if<JSONValue::Array>(&value.value)) {
+        for (auto& item : *list) self(self, item);
+      } else if (auto* object = std::get_if<JSONValue::Object>(&value.value)) {
+        for (auto& [key, item] : *object) self(self, item);
+      }
+    };
+    for (auto& event : events) {
+      for (auto& [key, value] : event.eventData) clean(clean, value);
+    }
+  }
+
+  // True when the pending file is a symbolic link (refused: a link could lead
+  // the queue's bytes over another file, or its reads to a device).
+  bool pendingFileIsLink() const {
+    try {
+      return config.fs->attributesOfItem(config.pendingFileURL).type == FileType::symlink;
+    } catch (const std::exception&) {
+      return false;  // missing
+    }
+  }
+
   void loadPending() {
+    std::optional<DecodedPendingEvents> decoded = readPending();  // without the lock: the file may be slow
     std::lock_guard lock(stateMutex);
-    loadPendingLocked();
+    if (decoded) mergeLoadedLocked(std::move(*decoded));
     loaded = true;
     if (!pending.empty()) requestFlushLocked();
     stateChanged.notify_all();
   }
 
-  void loadPendingLocked() {
+  std::optional<DecodedPendingEvents> readPending() const {
     const auto& file = config.pendingFileURL;
-    DecodedPendingEvents decoded;
     try {
-      if (!config.fs->fileExists(file)) return;
-      decoded = decodePendingEvents(config.fs->readData(file));
+      if (pendingFileIsLink()) {
+        log("Telemetry: the pending events file is a symbolic link; it is left alone and not used");
+        return std::nullopt;
+      }
+      if (!config.fs->fileExists(file)) return std::nullopt;
+      return decodePendingEvents(config.fs->readData(file, kPendingFileReadLimit));
     } catch (const std::exception& error) {
       log(std::string("Telemetry: couldn't load pending events: ") + error.what());
-      return;
+      return std::nullopt;
     }
+  }
+
+  void mergeLoadedLocked(DecodedPendingEvents decoded) {
     if (decoded.skipped > 0) {
       log("Telemetry: skipped " + std::to_string(decoded.skipped) + " unreadable pending events");
     }
@@ -141,10 +190,14 @@ struct TelemetryService::Core {
         }
         return;
       }
+      if (pendingFileIsLink()) {
+        log("Telemetry: the pending events file is a symbolic link; not writing through it");
+        return;
+      }
       std::vector<Event> events;
       events.reserve(pending.size());
       for (const auto& queued : pending) events.push_back(queued.event);
-      config.fs->writeData(encodePendingEvents(events), file);
+      config.fs->writeData(encodePendingEvents(events), file, 0600);
       writtenChange = changes;
     } catch (const std::exception& error) {
       log(std::string("Telemetry: couldn't persist pending events: ") + error.what());
@@ -153,7 +206,7 @@ struct TelemetryService::Core {
 
   // Starts a delivery loop unless one is running (which will reach the new events).
   void requestFlushLocked() {
-    if (isFlushing || pending.empty()) return;
+    if (!canSend || isFlushing || pending.empty()) return;
     flushRequested = true;
     deliveryWake.notify_all();
   }
@@ -249,6 +302,11 @@ struct TelemetryService::Core {
 
 TelemetryService::TelemetryService(Configuration configuration) : core_(std::make_shared<Core>()) {
   core_->config = std::move(configuration);
+  core_->privateValues = core_->config.privateValues;
+  core_->canSend = !core_->config.endpointURL.empty() && !core_->config.anonKey.empty();
+  if (!core_->canSend) {
+    core_->log("Telemetry: no endpoint and key are built in; events are kept in the pending file and not sent");
+  }
   if (!core_->config.now) core_->config.now = [] { return std::chrono::system_clock::now(); };
   core_->sessionID = SessionID(core_->config.kvStore, core_->config.sessionKey).current();
   core_->runID = UUID::random();
@@ -278,6 +336,11 @@ void TelemetryService::track(const std::string& eventName, JSONObject data) {
   }
   // The queue worker waits only while the inbox is empty.
   if (wasEmpty) core_->inboxReady.notify_one();
+}
+
+void TelemetryService::rememberTypedValue(const std::string& value) {
+  std::lock_guard lock(core_->privateMutex);
+  core_->privateValues.typedValues.push_back(value);
 }
 
 const UUID& TelemetryService::sessionID() const { return core_->sessionID; }

@@ -26,6 +26,13 @@ namespace bnch {
 // pending file of earlier launches; those events go before any tracked since.
 // A file that cannot be read or is not a JSON list is logged and left alone
 // (the next write replaces it); a list entry that is not an event is skipped.
+// The file is read before the queue's lock is taken, never through a symbolic
+// link (a link there is logged and left alone, and nothing is written through
+// it), and is written with permissions 600.
+//
+// Privacy. Every text of an event's data passes through redactedText() with the
+// configuration's private values and the values remembered since, before the
+// event is queued.
 //
 // Delivery. At most one delivery loop runs, on the service's delivery thread;
 // it sends the first event until the queue is empty. A 2xx answer delivers the
@@ -34,6 +41,7 @@ namespace bnch {
 // tried again after 0.5 s and 1 s, and after the third try the loop stops with
 // the event still first. The next `track`, or the next launch,
 // starts a new loop. Each event is stamped at send time with this launch's run.
+// Without an endpoint and a key nothing is ever sent (logged once at creation).
 //
 // Threads. `track` may be called from any thread and never blocks on I/O or
 // the network; all queue state is touched one operation at a time. Nothing the
@@ -60,6 +68,10 @@ class TelemetryService final : public UsageEventTracking {
   // Queues the event and returns at once. Does nothing when telemetry is
   // disabled or after shutdown.
   void track(const std::string& eventName, JSONObject data) override;
+
+  // A value the person typed in this run (an API key, the Git e-mail): from now
+  // on it is replaced by "<redacted>" in every event. Any thread.
+  void rememberTypedValue(const std::string& value) override;
 
   const UUID& sessionID() const;
   const UUID& runID() const;

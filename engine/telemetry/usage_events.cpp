@@ -1,5 +1,7 @@
 #include "engine/telemetry/usage_events.h"
 
+#include "engine/telemetry/error_text_redaction.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -236,15 +238,15 @@ UsageEvent claudeDesktopInstalled() { return event(names::claudeDesktopInstalled
 UsageEvent claudeCliInstalled() { return event(names::claudeCliInstalled); }
 
 UsageEvent claudePathRepaired(const std::string& directory) {
-  return event(names::claudePathRepaired, {{"directory", replacingHomeFolder(directory)}});
+  return event(names::claudePathRepaired, {{"directory", redactedText(directory, PrivateValues{})}});
 }
 
 UsageEvent verifyPassed(const SetupVerificationResult& result, const JSONObject& extras) {
-  // The home folder is replaced before the final cut, so the cut never leaves part of a user
-  // name behind; the first cut keeps the regular expression's work small on huge outputs.
+  // Redacted before the final cut, so the cut never leaves part of a user name or a
+  // key behind; the first cut keeps the work small on huge outputs.
   std::string head = utf8::prefix(result.rawOutput, versionExcerptCharacters + 1024);
   JSONObject data{
-      {"cli_version_excerpt", utf8::prefix(replacingHomeFolder(head), versionExcerptCharacters)},
+      {"cli_version_excerpt", utf8::prefix(redactedText(head, PrivateValues{}), versionExcerptCharacters)},
       {"engine_outcome", result.engineOutcome.value_or("unknown")},
   };
   addExtras(data, extras);

@@ -150,12 +150,12 @@ UsageEvent remediationFailed(const std::string& remediationID, std::int64_t exit
 UsageEvent remediationSkipped(const std::string& remediationID, const std::string& reason);
 UsageEvent claudeDesktopInstalled();
 UsageEvent claudeCliInstalled();
-// The directory has the home folder replaced.
+// The directory passed through redactedText (no account name, no home folder).
 UsageEvent claudePathRepaired(const std::string& directory);
 
 // ---- Verification and outcome ----
 
-// "cli_version_excerpt": the raw output with the home folder replaced, then cut
+// "cli_version_excerpt": the raw output passed through redactedText, then cut
 // to its first 200 characters. "engine_outcome": the result's, or "unknown".
 UsageEvent verifyPassed(const SetupVerificationResult& result, const JSONObject& extras = {});
 // "failed_checks" only when the result has failed checks.

@@ -34,10 +34,16 @@ std::optional<std::string> PostInstallChecker::check(const PostInstallCheck& pos
       return std::string(kReportedSuccess) + joinedWithOr(postInstallCheck.anyOf) +
              " is not in /Applications or ~/Applications";
     }
-    case Kind::command:
-      if (commandResolves(postInstallCheck.command)) return std::nullopt;
+    case Kind::command: {
+      const std::optional<bool> resolves = commandResolves(postInstallCheck.command);
+      if (!resolves) {
+        return std::string(kReportedSuccess) + "whether `" + postInstallCheck.command +
+               "` resolves on the login shell's PATH is undetermined: the shell didn't answer in time";
+      }
+      if (*resolves) return std::nullopt;
       return std::string(kReportedSuccess) + "`" + postInstallCheck.command +
              "` does not resolve on the login shell's PATH";
+    }
     case Kind::executable: {
       for (const std::string& path : postInstallCheck.anyOf) {
         const std::filesystem::path expanded =
@@ -67,9 +73,11 @@ std::optional<std::string> PostInstallChecker::check(const PostInstallCheck& pos
 
 // The way the profiler finds command-line tools: `which -a` in a new Terminal
 // window; a path is a line that names an existing file (an alias is no file).
-bool PostInstallChecker::commandResolves(const std::string& name) const {
+// A window that gives no answer within its time limit leaves it undetermined.
+std::optional<bool> PostInstallChecker::commandResolves(const std::string& name) const {
   const auto which = shell_.ask("/usr/bin/which -a " + shellSingleQuote(name));
-  return which && which->exitCode == 0 && !ProbeFiles::existingPathLines(fs_, which->output).empty();
+  if (!which) return std::nullopt;
+  return which->exitCode == 0 && !ProbeFiles::existingPathLines(fs_, which->output).empty();
 }
 
 }  // namespace bnch

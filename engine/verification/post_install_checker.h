@@ -15,7 +15,8 @@ namespace bnch {
 //
 // `fs` is borrowed and must outlive the checker. check() blocks while it runs its
 // one command (for `command` checks), may be called from any thread, and never
-// throws: a failure is a sentence for the user.
+// throws: a failure is a sentence for the user, and so is a command that did not
+// answer within verificationCommandTimeLimit (never a pass).
 class PostInstallChecker {
  public:
   PostInstallChecker(ShellRunner shell, FileSystemOperating& fs) : shell_(std::move(shell)), fs_(fs) {}
@@ -27,7 +28,8 @@ class PostInstallChecker {
   FileSystemOperating& fs() const { return fs_; }
 
  private:
-  bool commandResolves(const std::string& name) const;
+  // Nothing when the login shell did not answer within its time limit.
+  std::optional<bool> commandResolves(const std::string& name) const;
 
   ShellRunner shell_;
   FileSystemOperating& fs_;

@@ -45,7 +45,11 @@ Step step(StepID id, Verdict verdict, std::string_view line, std::string output 
   return Step{id, verdict, std::string(line), std::move(output)};
 }
 
-Verdict verdictOf(int32_t exitCode) { return exitCode == 0 ? Verdict::passed : Verdict::failed; }
+// A command stopped at its time limit proves nothing either way.
+Verdict verdictOf(const ShellOutput& command) {
+  if (command.timedOut) return Verdict::cannotDetermine;
+  return command.exitCode == 0 ? Verdict::passed : Verdict::failed;
+}
 
 std::string errorDescription(const std::exception& error) {
   if (const auto* fsError = dynamic_cast<const FileSystemError*>(&error)) return fsError->description();
@@ -99,9 +103,11 @@ PythonVerifier::BaseTier PythonVerifier::probeBaseTier(const ShellRunner& shell)
   // What a new Terminal window finds; the project steps below change the disk
   // and run in the plain login shell.
   const ShellOutput uv = runTrimmed(shell, std::string(UvContract::versionCommand), ShellForm::newTerminal);
+  tier.timedOut = uv.timedOut;
   if (uv.exitCode != 0 || uv.output.empty()) return tier;
 
   const ShellOutput python = runTrimmed(shell, std::string(kPythonProbeCommand), ShellForm::newTerminal);
+  tier.timedOut = python.timedOut;
   const std::vector<std::string> lines = nonEmptyLines(python.output);
   if (lines.size() >= 2) {
     tier.executablePath = lines[1];
@@ -121,10 +127,11 @@ PythonVerifier::Run PythonVerifier::run(const ShellRunner& shell, FileSystemOper
   auto& steps = result.steps;
 
   if (!tier.uvVersionOutput) {
-    steps.push_back(step(StepID::uvResolves, Verdict::failed, kUvLine));
-    steps.push_back(step(StepID::pythonRuns, Verdict::failed, kPythonLine));
-    steps.push_back(step(StepID::projectCreated, Verdict::failed, kProjectLine));
-    steps.push_back(step(StepID::packageInstalls, Verdict::failed, kPackageLine));
+    const Verdict verdict = tier.timedOut ? Verdict::cannotDetermine : Verdict::failed;
+    steps.push_back(step(StepID::uvResolves, verdict, kUvLine));
+    steps.push_back(step(StepID::pythonRuns, verdict, kPythonLine));
+    steps.push_back(step(StepID::projectCreated, verdict, kProjectLine));
+    steps.push_back(step(StepID::packageInstalls, verdict, kPackageLine));
     return result;
   }
 
@@ -137,7 +144,8 @@ PythonVerifier::Run PythonVerifier::run(const ShellRunner& shell, FileSystemOper
     steps.push_back(step(StepID::pythonRuns, Verdict::passed,
                          "Python " + *tier.pythonVersion + " is installed and managed by uv", tier.pythonOutput));
   } else {
-    steps.push_back(step(StepID::pythonRuns, Verdict::failed, kPythonLine, tier.pythonOutput));
+    steps.push_back(step(StepID::pythonRuns, tier.timedOut ? Verdict::cannotDetermine : Verdict::failed, kPythonLine,
+                         tier.pythonOutput));
   }
 
   // A fresh probe folder: whatever an earlier run left behind (it is ours) goes
@@ -155,21 +163,21 @@ PythonVerifier::Run PythonVerifier::run(const ShellRunner& shell, FileSystemOper
   const std::string cdProbe = "cd " + shellSingleQuote(probe.string()) + " && ";
   const ShellOutput init =
       runTrimmed(shell, cdProbe + std::string(UvContract::initProjectCommand) + " 2>&1", ShellForm::login);
-  steps.push_back(step(StepID::projectCreated, verdictOf(init.exitCode), kProjectLine, init.output));
+  steps.push_back(step(StepID::projectCreated, verdictOf(init), kProjectLine, init.output));
   if (init.exitCode != 0) {
-    steps.push_back(step(StepID::packageInstalls, Verdict::failed, kPackageLine));
+    steps.push_back(step(StepID::packageInstalls, verdictOf(init), kPackageLine));
   } else {
     const ShellOutput add =
         runTrimmed(shell, cdProbe + std::string(UvContract::addPinnedPackageCommand) + " 2>&1", ShellForm::login);
     if (add.exitCode != 0) {
-      const Verdict verdict = isNetworkFailure(add.output) ? Verdict::cannotDetermine : Verdict::failed;
+      const Verdict verdict = isNetworkFailure(add.output) ? Verdict::cannotDetermine : verdictOf(add);
       steps.push_back(step(StepID::packageInstalls, verdict, kPackageLine, add.output));
     } else {
       const ShellOutput import = runTrimmed(
           shell,
           cdProbe + std::string(UvContract::projectRunCommand) + " 'import " + std::string(pinnedModule) + "' 2>&1",
           ShellForm::login);
-      steps.push_back(step(StepID::packageInstalls, verdictOf(import.exitCode), kPackageLine, import.output));
+      steps.push_back(step(StepID::packageInstalls, verdictOf(import), kPackageLine, import.output));
     }
   }
 

@@ -49,6 +49,7 @@ class PythonVerifier final : public SetupVerifier {
     std::optional<std::string> pythonVersion;    // e.g. "3.13.1", only for a uv-managed interpreter
     std::optional<std::string> executablePath;   // the interpreter uv ran
     std::string pythonOutput;                    // trimmed output of the Python probe; empty when it did not run
+    bool timedOut = false;                       // the last command run was stopped at its time limit
 
     bool operator==(const BaseTier&) const = default;
   };

@@ -183,18 +183,22 @@ void FaultInjectingFileSystem::setAttributes(const FileAttributes& attributes, c
   inner_->setAttributes(attributes, path);
 }
 
-std::string FaultInjectingFileSystem::readString(const fs::path& path) const {
+std::string FaultInjectingFileSystem::readString(const fs::path& path, std::uint64_t sizeLimit) const {
   before(FileOperation::read, path, true);
-  return inner_->readString(path);
+  return inner_->readString(path, sizeLimit);
 }
 
-std::string FaultInjectingFileSystem::readData(const fs::path& path) const {
+std::string FaultInjectingFileSystem::readData(const fs::path& path, std::uint64_t sizeLimit) const {
   before(FileOperation::read, path, true);
-  return inner_->readData(path);
+  return inner_->readData(path, sizeLimit);
 }
 
 void FaultInjectingFileSystem::writeData(const std::string& bytes, const fs::path& path) {
   writing(path, bytes.size(), [&] { inner_->writeData(bytes, path); });
+}
+
+void FaultInjectingFileSystem::writeData(const std::string& bytes, const fs::path& path, std::uint32_t permissions) {
+  writing(path, bytes.size(), [&] { inner_->writeData(bytes, path, permissions); });
 }
 
 void FaultInjectingFileSystem::write(const std::string& text, const fs::path& path, bool atomically) {

@@ -92,16 +92,20 @@ void RootedFileSystem::setAttributes(const FileAttributes& attributes, const fs:
   translatingErrors([&] { live_.setAttributes(attributes, realPath(path)); });
 }
 
-std::string RootedFileSystem::readString(const fs::path& path) const {
-  return translatingErrors([&] { return live_.readString(realPath(path)); });
+std::string RootedFileSystem::readString(const fs::path& path, std::uint64_t sizeLimit) const {
+  return translatingErrors([&] { return live_.readString(realPath(path), sizeLimit); });
 }
 
-std::string RootedFileSystem::readData(const fs::path& path) const {
-  return translatingErrors([&] { return live_.readData(realPath(path)); });
+std::string RootedFileSystem::readData(const fs::path& path, std::uint64_t sizeLimit) const {
+  return translatingErrors([&] { return live_.readData(realPath(path), sizeLimit); });
 }
 
 void RootedFileSystem::writeData(const std::string& bytes, const fs::path& path) {
   translatingErrors([&] { live_.writeData(bytes, realPath(path)); });
+}
+
+void RootedFileSystem::writeData(const std::string& bytes, const fs::path& path, std::uint32_t permissions) {
+  translatingErrors([&] { live_.writeData(bytes, realPath(path), permissions); });
 }
 
 void RootedFileSystem::write(const std::string& text, const fs::path& path, bool atomically) {

@@ -44,9 +44,10 @@ class RootedFileSystem final : public FileSystemOperating {
   void copyItem(const std::filesystem::path& from, const std::filesystem::path& to) override;
   FileAttributes attributesOfItem(const std::filesystem::path& path) const override;
   void setAttributes(const FileAttributes& attributes, const std::filesystem::path& path) override;
-  std::string readString(const std::filesystem::path& path) const override;
-  std::string readData(const std::filesystem::path& path) const override;
+  std::string readString(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
+  std::string readData(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
   void writeData(const std::string& bytes, const std::filesystem::path& path) override;
+  void writeData(const std::string& bytes, const std::filesystem::path& path, std::uint32_t permissions) override;
   void write(const std::string& text, const std::filesystem::path& path, bool atomically) override;
   std::filesystem::path applicationSupportDirectory() override;
   std::filesystem::path cachesDirectory() override;

@@ -405,6 +405,8 @@ ProcessResult ScriptedProcessRunner::run(const ProcessRequest& request) {
   if (reply.sideEffect) reply.sideEffect(request);
   if (reply.runDelay.count() > 0) std::this_thread::sleep_for(reply.runDelay);
   if (reply.hangsUntilCancelled) {
+    // A hanging program with a time limit is stopped there: at once, in a fake.
+    if (request.timeLimit) return ProcessResult{kTerminatedExitCode, answer.stdOut, "", true};
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return runsReleased_ || shuttingDown_; });
   }

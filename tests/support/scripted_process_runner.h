@@ -53,7 +53,8 @@ struct ScriptedReply {
   std::optional<std::vector<ScriptedLine>> lines;
   std::optional<std::string> launchFailure;  // set: the program cannot start, with this message
   // Streams: after the lines, wait until terminated, then exit with 143 (SIGTERM).
-  // run(): block until ScriptedProcessRunner::releaseHangingRuns(), then answer.
+  // run(): block until ScriptedProcessRunner::releaseHangingRuns(), then answer;
+  // a request with a time limit instead returns at once, timed out (exit 143).
   bool hangsUntilCancelled = false;
   std::chrono::milliseconds runDelay{0};                  // run(): pause before answering
   std::function<void(const ProcessRequest&)> sideEffect;  // runs when the request arrives

@@ -23,6 +23,22 @@ TEST(Doctor, OutputThatIsNotJsonIsReportedWithBothStreams) {
   }
 }
 
+// Output that cannot be written is a failure, and input is never echoed raw to a terminal.
+TEST(Doctor, WriteErrorsFailAndUnknownInputIsEscaped) {
+  if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  const std::string doctor = "'" + doctorPath().string() + "'";
+  const MacRun full = runInMac("fresh-mac", {"/bin/bash", "-c", doctor + " config --json >/dev/full"});
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_NE(full.err.find("benchkit-doctor: couldn\u2019t write the output: No space left on device"),
+            std::string::npos)
+      << full.err;
+
+  const MacRun unknown = runInMac("fresh-mac", {doctorPath().string(), "\x1b]0;owned\x07\"x\\\xff"});
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_TRUE(unknown.err.starts_with("benchkit-doctor: unknown command \"\\x1B]0;owned\\x07\\\"x\\\\\\xFF\"\n"))
+      << unknown.err;
+}
+
 TEST(Doctor, VerifyPassesOnAReadyMacAndCannotJudgeThePackageOffline) {
   if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
   const nlohmann::json ready = doctorJson("ready-mac", {"verify"});

@@ -1,9 +1,13 @@
 // benchkit-doctor: a command-line front end over the engine.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
+
+#include "engine/platform/live_process_runner.h"
 
 #include "tools/benchkit-doctor/commands.h"
 
@@ -33,12 +37,27 @@ void printUsage(std::FILE* to) {
                "       benchkit-doctor verify [--json]\n");
 }
 
-}  // namespace
+// The bytes as printable ASCII: anything else (terminal escapes, control
+// characters, other bytes) as \xNN, and quotes and backslashes escaped.
+std::string escaped(const std::string& bytes) {
+  std::string text;
+  for (unsigned char c : bytes) {
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7f) {
+      text += static_cast<char>(c);
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      text += hex;
+    }
+  }
+  return text;
+}
 
-int main(int argc, char** argv) {
-  // A peer closing a connection must end a request, not the program.
-  std::signal(SIGPIPE, SIG_IGN);
-  bnch::doctor::Arguments arguments(argv + 1, argv + argc);
+int run(const bnch::doctor::Arguments& given) {
+  bnch::doctor::Arguments arguments = given;
   if (arguments.empty()) return bnch::doctor::reportCommand(arguments);
   const std::string name = arguments.front();
   if (name == "--version") {
@@ -51,10 +70,26 @@ int main(int argc, char** argv) {
   }
   auto it = commands().find(name);
   if (it == commands().end()) {
-    std::fprintf(stderr, "benchkit-doctor: unknown command \"%s\"\n", name.c_str());
+    std::fprintf(stderr, "benchkit-doctor: unknown command \"%s\"\n", escaped(name).c_str());
     printUsage(stderr);
     return 2;
   }
   arguments.erase(arguments.begin());
   return it->second(arguments);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Stopping the doctor stops every program it started, with 128 + the signal.
+  bnch::endChildProcessGroupsOnTerminationSignals();
+  // A peer closing a connection must end a request, not the program.
+  std::signal(SIGPIPE, SIG_IGN);
+  const int status = run(bnch::doctor::Arguments(argv + 1, argv + argc));
+  // Output that could not be written (a full disk, a closed pipe) is a failure.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "benchkit-doctor: couldn\u2019t write the output: %s\n", std::strerror(errno));
+    return status == 0 ? 1 : status;
+  }
+  return status;
 }

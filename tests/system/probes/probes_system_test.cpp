@@ -268,3 +268,36 @@ TEST_F(DoctorInMac, ReadableReportCoversAllThree) {
 }
 
 }  // namespace
+
+namespace {
+
+// Stopping the doctor while its login shells hang in ~/.zprofile ends them all:
+// no process of the run is left, and the doctor exits with 128 + SIGTERM.
+TEST_F(DoctorInMac, SigtermEndsEveryProcessTheProbesStarted) {
+  const DerivedScenario scenario("ready-mac", json::parse(R"({
+        "files": [{"path": "~/.zprofile", "lines": ["sleep 300"]}]
+      })"));
+  const std::string script = "'" + bnch::systest::doctorPath().string() +
+                             "' probes --json >/dev/null 2>&1 & doctor=$!\n"
+                             "for i in $(seq 100); do pgrep -x sleep >/dev/null && break; sleep 0.1; done\n"
+                             "kill -TERM $doctor; wait $doctor; echo \"status $?\"\n"
+                             "sleep 0.5; ps -eo comm= | grep -Ex 'zsh|sleep|benchkit-doctor' | sort | uniq -c\n"
+                             "true\n";
+  const auto run = bnch::systest::runInMac(scenario.path(), {"/bin/bash", "-c", script});
+  EXPECT_EQ(run.out, "status 143\n") << run.err;
+}
+
+// A FIFO where each start-up file and agent file should be: nothing waits on it
+// for longer than the probes' time limit, and the answer is still a document.
+TEST_F(DoctorInMac, FifosInPlaceOfStartUpFilesNeverHangTheProbes) {
+  const std::string script =
+      "mkdir -p ~/.codex && mkfifo ~/.zprofile ~/.zshrc ~/.zlogin ~/.claude.json ~/.codex/config.toml && exec '" +
+      bnch::systest::doctorPath().string() + "' probes --json";
+  const auto run = bnch::systest::runInMac("fresh-mac", {"/bin/bash", "-c", script});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json probes = json::parse(run.out);
+  EXPECT_EQ(probes["shellConfigured"], false);
+  EXPECT_EQ(probes["pathVisiblePrimaryTools"], json::array());
+}
+
+}  // namespace

@@ -171,6 +171,29 @@ TEST(LiveProcessRunner, CancellingAStreamEndsTheWholeProcessGroup) {
   EXPECT_TRUE(eventually([&] { return hasEnded(pid); })) << "the background sleep survived the cancel";
 }
 
+// Limits: a run stops at its time limit, and stopping the program ends every
+// group it started, also descendants that ignore the terminate request.
+TEST(LiveProcessRunner, ARunStopsAtItsTimeLimitAndAllGroupsEndOnRequest) {
+  LiveProcessRunner runner;
+  ProcessRequest hanging = shell("echo waiting; sleep 100 & wait");
+  hanging.timeLimit = std::chrono::milliseconds(200);
+  const ProcessResult stopped = runner.run(hanging);
+  EXPECT_TRUE(stopped.timedOut);
+  EXPECT_EQ(stopped.exitCode, 128 + SIGTERM);
+  EXPECT_EQ(stopped.stdOut, "waiting\n");
+  hanging.timeLimit = std::chrono::seconds(30);
+  EXPECT_FALSE(runner.run(shell("exit 0")).timedOut);
+
+  auto first = runner.stream(shell("trap '' TERM; sleep 100 & echo $!; wait"), nullptr);
+  auto second = runner.stream(shell("echo $$; exec sleep 100"), nullptr);
+  const pid_t stubborn = std::stoi(lineText(first.next()));
+  const pid_t plain = std::stoi(lineText(second.next()));
+  EXPECT_GE(endAllChildProcessGroups(std::chrono::milliseconds(300)), 2);
+  EXPECT_TRUE(eventually([&] { return hasEnded(stubborn) && hasEnded(plain); }));
+  EXPECT_FALSE(first.collect().empty());
+  EXPECT_FALSE(second.collect().empty());
+}
+
 TEST(LiveProcessRunner, DroppingTheStreamTerminatesTheChild) {
   LiveProcessRunner runner;
   auto cancellation = std::make_shared<LiveProcessCancellation>();

@@ -1,8 +1,13 @@
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -342,6 +347,106 @@ TEST(FaultInjectingFileSystemTest, DiskFullHalfwayThroughAtomicWriteKeepsOrigina
   faulty.failOperation(1, ENOSPC, FaultInjectingFileSystem::FaultKind::partialWrite);
   EXPECT_THROW(faulty.write(std::string(10000, 'z'), "/Users/alice/.env", false), FileSystemError);
   EXPECT_EQ(rooted->contents("/Users/alice/.env"), std::string(5000, 'z'));
+}
+
+}  // namespace
+}  // namespace bnch
+
+namespace bnch {
+namespace {
+
+// Reads of a person's file never wait on what is not a regular file, and never
+// take more than their limit.
+TEST_F(LiveFileSystemTest, ReadsRefuseWhatIsNotARegularFileAndWhatIsTooLarge) {
+  const fs::path fifo = dir / ".zprofile";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path socketPath = dir / "agent.sock";
+  const int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  fs::create_symlink("/dev/zero", dir / "pending-events.json");
+  fs::create_symlink(fifo, dir / ".zshrc");
+
+  for (const fs::path& item : {fifo, socketPath, dir / "pending-events.json", dir / ".zshrc"}) {
+    try {
+      fs.readData(item);
+      ADD_FAILURE() << item;
+    } catch (const FileSystemError& error) {
+      EXPECT_EQ(error.description(), "The file \u201C" + item.filename().string() +
+                                         "\u201D couldn\u2019t be opened because it isn\u2019t a regular file.");
+    }
+  }
+  ::close(socketFd);
+
+  // A link to a regular file is read through; a file over the limit is refused.
+  fs.writeData("0123456789", dir / "notes.md");
+  fs::create_symlink(dir / "notes.md", dir / "AGENTS.md");
+  EXPECT_EQ(fs.readString(dir / "AGENTS.md"), "0123456789");
+  EXPECT_EQ(fs.readData(dir / "notes.md", 10), "0123456789");
+  try {
+    fs.readData(dir / "notes.md", 9);
+    FAIL();
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.code().value(), EFBIG);
+    EXPECT_EQ(error.description(),
+              "The file \u201Cnotes.md\u201D couldn\u2019t be opened because it is larger than 1 MB.");
+  }
+}
+
+TEST_F(LiveFileSystemTest, AWriteWithPermissionsHasThemFromTheFirstByte) {
+  const fs::path file = dir / ".claude.json";
+  fs.writeData("{}", file);
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  fs.writeData("{\"a\":1}", file, 0600);  // an existing file takes the given bits
+  EXPECT_EQ(modeOf(file), 0600u);
+  fs.writeData("x", dir / "new.bak", 0400);  // and so does a new one
+  EXPECT_EQ(modeOf(dir / "new.bak"), 0400u);
+  EXPECT_EQ(fs.readData(dir / "new.bak"), "x");
+  EXPECT_TRUE(strays(dir.path()).empty());
+}
+
+// A write through a link fails in the folder of the link's target: that folder is named.
+TEST_F(LiveFileSystemTest, AFailedWriteThroughALinkNamesTheFolderThatFailed) {
+  fs::create_directories(dir / "home");
+  fs::create_symlink(dir / "gone" / "dotfiles" / "env", dir / "home" / ".env");
+  try {
+    fs.writeData("KEY=1\n", dir / "home" / ".env");
+    FAIL();
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.path(), dir / "home" / ".env");
+    EXPECT_EQ(error.description(), "The folder \u201Cdotfiles\u201D doesn\u2019t exist.");
+  }
+  EXPECT_EQ(
+      makeFileSystemError(EACCES, FileOperation::save, "/Users/alice/.zprofile", "/Volumes/ro/dotfiles").description(),
+      "You don\u2019t have permission to save the file \u201C.zprofile\u201D in the folder \u201Cdotfiles\u201D.");
+}
+
+// A write cut short by the file-size limit fails like a full disk (instead of
+// SIGXFSZ ending the program halfway) and leaves no temporary file.
+TEST_F(LiveFileSystemTest, AWriteBeyondTheFileSizeLimitFailsAndLeavesNoTemporaryFile) {
+  fs.writeData("original\n", dir / ".zshrc");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    LiveFileSystem live;
+    try {
+      live.writeData(std::string(1 << 20, 'x'), dir / ".zshrc.bak");
+      ::_exit(1);
+    } catch (const FileSystemError& error) {
+      ::_exit(error.code().value() == EFBIG ? 0 : 2);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(strays(dir.path()).empty());
+  EXPECT_FALSE(fs.fileExists(dir / ".zshrc.bak"));
+  EXPECT_EQ(fs.readData(dir / ".zshrc"), "original\n");
 }
 
 }  // namespace

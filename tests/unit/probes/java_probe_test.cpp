@@ -24,7 +24,8 @@ TEST(JavaBundles, UnreportedFoldersAreAddedAfterTheReportedOnes) {
   // Reported by java_home: not examined again, even with a release file.
   fs.writeFile(jvms + "temurin-21.jdk/Contents/Home/release", "JAVA_VERSION=\"99\"\n");
   fs.writeFile(jvms + "zulu-17.jdk/Contents/Home/release",
-               "IMPLEMENTOR=\"Azul Systems, Inc.\"\nJAVA_VERSION=\"17.0.9\"\n");
+               "IMPLEMENTOR=\"Azul Systems, Inc.\"\nJAVA_VERSION=\"17.0.9\"\nOS_ARCH=\"aarch64\"\n");
+  fs.writeFile(jvms + "intel-21.jdk/Contents/Home/release", "JAVA_VERSION=\"21.0.1\"\nOS_ARCH=\"x86_64\"\n");
   fs.writeFile(jvms + "plist-only.jdk/Contents/Info.plist", infoPlist("11.0.2"));
   // A release file with garbage falls through to the property list.
   fs.writeFile(jvms + "garbage.jdk/Contents/Home/release", "\xff\xfe\x00JAVA_VERSION=17\n");
@@ -39,13 +40,14 @@ TEST(JavaBundles, UnreportedFoldersAreAddedAfterTheReportedOnes) {
       {"21.0.2", "Eclipse Adoptium", "arm64", jvms + "temurin-21.jdk/Contents/Home"},
       {"17.0.1", "Other", "arm64", "/Users/alice/jdk/Home"},
   };
-  const std::vector<std::string> folders{"temurin-21.jdk", "zulu-17.jdk",    "plist-only.jdk", "garbage.jdk",
-                                         "broken.jdk",     "text-plist.jdk", ".DS_Store"};
+  const std::vector<std::string> folders{"temurin-21.jdk", "zulu-17.jdk", "intel-21.jdk",   "plist-only.jdk",
+                                         "garbage.jdk",    "broken.jdk",  "text-plist.jdk", ".DS_Store"};
   const auto merged = JavaProbe::mergeInstalled(fs, reported, folders);
   const std::vector<JDKInfo> expected{
       reported[0],
       reported[1],
-      {"17.0.9", "Azul Systems, Inc.", "", jvms + "zulu-17.jdk/Contents/Home"},
+      {"17.0.9", "Azul Systems, Inc.", "arm64", jvms + "zulu-17.jdk/Contents/Home"},
+      {"21.0.1", "", "x86_64", jvms + "intel-21.jdk/Contents/Home"},
       {"11.0.2", "", "", jvms + "plist-only.jdk/Contents/Home"},
       {"1.8.0_392", "", "", jvms + "garbage.jdk/Contents/Home"},
   };

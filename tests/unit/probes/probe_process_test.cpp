@@ -5,6 +5,7 @@
 
 #include "engine/platform/live_process_runner.h"
 #include "engine/probes/probe_process.h"
+#include "tests/support/scripted_process_runner.h"
 
 namespace bnch {
 namespace {
@@ -29,6 +30,30 @@ TEST(ProbeProcess, AHangingProgramIsStoppedAtItsLimit) {
   const ProbeRun run =
       process.run(ProcessRequest{.executable = "/bin/sh", .arguments = {"-c", "echo started; exec sleep 60"}});
   EXPECT_EQ(run, (ProbeRun{-1, "", false}));
+}
+
+// A child stopped at the limit exits (143) before the reading loop sees the
+// cancellation: it must still count as not answering.
+TEST(ProbeProcess, AProbeThatReachedItsLimitNeverCountsAsAnswered) {
+  auto scripted = std::make_shared<testing::ScriptedProcessRunner>();
+  scripted->answer("/usr/bin/slow", {}, testing::ScriptedReply::hangs({"partial"}));
+  const ProbeProcess process(scripted, std::chrono::milliseconds(20));
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(process.run(ProcessRequest{.executable = "/usr/bin/slow"}), (ProbeRun{-1, "", false}));
+  }
+}
+
+// Of a flood of output the head and the tail are kept, within the limit.
+TEST(ProbeProcess, KeepsTheHeadAndTheTailOfAFlood) {
+  const ProbeRun run = ProbeProcess(runner).run(ProcessRequest{
+      .executable = "/bin/sh",
+      .arguments = {"-c",
+                    "echo first; yes 0123456789012345678901234567890123456789 | head -c 20000000; echo; echo last"}});
+  ASSERT_TRUE(run.answered);
+  EXPECT_LE(run.output.size(), ProbeProcess::outputLimit + 100);
+  EXPECT_TRUE(run.output.starts_with("first\n"));
+  EXPECT_TRUE(run.output.ends_with("\nlast\n"));
+  EXPECT_NE(run.output.find(" bytes of output left out]\n"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/remediation/codex_config.h"
 #include "engine/remediation/mcp_server.h"
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/temp_dir.h"
@@ -228,6 +229,85 @@ TEST_F(MCPConfigWriterTest, ACodexConfigThatCannotBeReadIsNotReplaced) {
             std::vector<std::string>{"Couldn't write your Codex config: The file \u201Cconfig.toml\u201D "
                                      "couldn\u2019t be opened because it is a folder."});
   EXPECT_TRUE(fs.directoryExists("/Users/alice/.codex/config.toml"));
+}
+
+// The person's TOML is kept byte for byte; the server is appended only when the
+// result parses and holds it; otherwise nothing is written and the manual step given.
+TEST_F(MCPConfigWriterTest, CodexTomlRoundTrips) {
+  fs.makeDirectory("/Users/alice/.codex");
+  const std::string table = "[mcp_servers.firecrawl]\nurl = \"https://mcp.firecrawl.dev/v2/mcp\"\n";
+  const std::string manualRead =
+      "Couldn\u2019t read ~/.codex/config.toml, so firecrawl wasn\u2019t added automatically. You can add it to "
+      "that file yourself:  [mcp_servers.firecrawl]  url = \"https://mcp.firecrawl.dev/v2/mcp\"";
+  const std::string manualChange =
+      "Couldn\u2019t safely change ~/.codex/config.toml, so firecrawl wasn\u2019t added automatically. You can add "
+      "it to that file yourself:  [mcp_servers.firecrawl]  url = \"https://mcp.firecrawl.dev/v2/mcp\"";
+  struct Case {
+    std::string existing;
+    std::optional<std::string> manual;  // nothing: the table is appended
+  };
+  const Case cases[] = {
+      // A header inside a multi-line string or a comment is not a table.
+      {"notes = \"\"\"\n[mcp_servers.firecrawl]\n\"\"\"\n", std::nullopt},
+      {"# [mcp_servers.firecrawl]\r\nmodel = 'o4'   # CRLF and comments stay as they are\r\n", std::nullopt},
+      // Servers defined by dotted keys and sub-tables take a new sibling table.
+      {"mcp_servers.other.url = \"https://o\"\n", std::nullopt},
+      {"[mcp_servers.other]\nurl = \"https://o\"\n[[profiles.list]]\nname = \"x\"", std::nullopt},
+      // An inline table cannot be extended by a header; a value or list there clashes.
+      {"mcp_servers = { other = { url = \"https://o\" } }\n", manualChange},
+      {"mcp_servers = 3\n", manualChange},
+      {"[[mcp_servers.firecrawl]]\nurl = \"x\"\n", manualChange},
+      // Not TOML at all.
+      {"[mcp_servers.other\nurl = \"x\"\n", manualRead},
+      {"model = \"\xff\"\n", manualRead},
+  };
+  for (const Case& c : cases) {
+    fs.writeFile("/Users/alice/.codex/config.toml", c.existing, 0644);
+    if (fs.fileExists("/Users/alice/.codex/config.toml.bak")) fs.removeItem("/Users/alice/.codex/config.toml.bak");
+    const auto outcome = writer.addToCodex("firecrawl", kFirecrawl);
+    if (c.manual) {
+      EXPECT_EQ(outcome, (MCPConfigWriter::Outcome{{*c.manual}, true, true})) << c.existing;
+      EXPECT_EQ(fs.contents("/Users/alice/.codex/config.toml"), c.existing);
+      EXPECT_FALSE(fs.fileExists("/Users/alice/.codex/config.toml.bak"));
+      continue;
+    }
+    EXPECT_FALSE(outcome.failed) << c.existing;
+    const std::string written = fs.contents("/Users/alice/.codex/config.toml");
+    EXPECT_EQ(written, c.existing + std::string(c.existing.back() == '\n' ? "\n" : "\n\n") + table);
+    EXPECT_TRUE(MCPConfigWriter::declaresCodexServer(written, "firecrawl")) << written;
+    // The second time it is there.
+    EXPECT_EQ(writer.addToCodex("firecrawl", kFirecrawl).lines,
+              std::vector<std::string>{"firecrawl is already in your Codex config \u2014 left as is."});
+  }
+  // A slug that is not a bare key is quoted.
+  EXPECT_EQ(CodexConfig::serverTable("my server", "u"), "[mcp_servers.\"my server\"]\nurl = \"u\"\n");
+}
+
+// Nesting is refused while reading, before it is built; numbers keep their
+// written form however many there are.
+TEST_F(MCPConfigWriterTest, ClaudeConfigDepthLimitsAndNumbers) {
+  fs.makeDirectory("/Users/alice/.claude");
+  const std::string manual =
+      "Couldn\u2019t read ~/.claude.json, so firecrawl wasn\u2019t added automatically. You can add it with:  "
+      "claude mcp add --transport http firecrawl https://mcp.firecrawl.dev/v2/mcp -s user";
+  const std::string deep = "{\"projects\":" + std::string(10000, '[') + std::string(10000, ']') + "}";
+  fs.writeFile("/Users/alice/.claude.json", deep);
+  EXPECT_EQ(writer.addToClaude("firecrawl", kFirecrawl), (MCPConfigWriter::Outcome{{manual}, true, true}));
+  EXPECT_EQ(fs.contents("/Users/alice/.claude.json"), deep);
+
+  const std::string fine = "{\"a\":" + std::string(500, '[') + std::string(500, ']') + "}";
+  fs.writeFile("/Users/alice/.claude.json", fine);
+  EXPECT_FALSE(writer.addToClaude("firecrawl", kFirecrawl).failed);
+
+  std::string numbers = "{\"n\":[";
+  for (int i = 0; i < 20000; ++i) numbers += (i ? ",1." : "1.") + std::to_string(i) + "0";
+  numbers += "]}";
+  fs.writeFile("/Users/alice/.claude.json", numbers);
+  EXPECT_FALSE(writer.addToClaude("firecrawl", kFirecrawl).failed);
+  const std::string written = fs.contents("/Users/alice/.claude.json");
+  EXPECT_NE(written.find("1.00,"), std::string::npos);
+  EXPECT_NE(written.find("1.199990"), std::string::npos);
+  EXPECT_EQ(written.find("bnch-verbatim-number"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "engine/remediation/file_append_writer.h"
 #include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/temp_dir.h"
@@ -173,6 +176,41 @@ TEST_F(ShellConfiguratorTest, PathStepsReportEachFileAndConvergeOnASecondRun) {
                                       "mise activate (~/.zshrc) is already set \u2014 nothing to do."}));
   EXPECT_EQ(configurator().configureCargoPath(),
             std::vector<std::string>{"Rust (cargo) on PATH (~/.zprofile) is already set \u2014 nothing to do."});
+}
+
+// A key in a comment sets nothing: the step still adds its line.
+TEST_F(ShellConfiguratorTest, KeysInCommentsDoNotCountAsSet) {
+  fs.writeFile("/Users/alice/.zprofile",
+               "# TODO: add $HOME/.local/bin to PATH\n  # and HOME/.cargo/bin too, some day\n");
+  EXPECT_EQ(configurator().configureUvPath(), std::vector<std::string>{"Configured uv on PATH (~/.zprofile)."});
+  EXPECT_EQ(configurator().configureCargoPath(),
+            std::vector<std::string>{"Configured Rust (cargo) on PATH (~/.zprofile)."});
+  EXPECT_NE(fs.contents("/Users/alice/.zprofile").find("\nexport PATH=\"$HOME/.local/bin:$PATH\"\n"),
+            std::string::npos);
+}
+
+// A backup is never more readable than the file it copies (owner-only at most),
+// and ~/.env is private from its first byte.
+TEST_F(ShellConfiguratorTest, BackupsAreNeverMoreReadableThanTheirOriginals) {
+  struct Case {
+    std::uint32_t original;
+    std::uint32_t backup;
+  };
+  for (const Case& c : {Case{0600, 0600}, Case{0644, 0600}, Case{0400, 0400}, Case{0640, 0600}}) {
+    fs.writeFile("/Users/alice/.zshrc", "export OPENAI_API_KEY=sk-test\n", c.original);
+    if (fs.fileExists("/Users/alice/.zshrc.bak")) fs.removeItem("/Users/alice/.zshrc.bak");
+    FileAppendWriter(fs.homeDirectory() / ".zshrc", fs, ProductConfig::python())
+        .append("export X=1", "x", "X=1", FileAppendWriter::KeyDetection::ignoringCommentLines);
+    EXPECT_EQ(fs.snapshot().at("/Users/alice/.zshrc.bak").mode & 0777, c.backup) << std::oct << c.original;
+  }
+  // Through a link the original's bits are not known: owner-only.
+  fs.writeFile("/Users/alice/dotfiles/zprofile", "export A=1\n", 0644);
+  std::filesystem::create_symlink(dir / "Users/alice/dotfiles/zprofile", dir / "Users/alice/.zprofile");
+  configurator().configureUvPath();
+  EXPECT_EQ(fs.snapshot().at("/Users/alice/.zprofile.bak").mode & 0777, 0600u);
+
+  configurator().configure();
+  EXPECT_EQ(fs.snapshot().at("/Users/alice/.env").mode & 0777, 0600u);
 }
 
 TEST_F(ShellConfiguratorTest, AFailedStepNamesWhatItConfigured) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <fstream>
 #include <future>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -249,8 +252,8 @@ TEST_F(ServiceFixture, DisabledTelemetryStillDeliversAnEarlierLaunchsFile) {
 // A damaged pending file never stops the events of this launch; it is logged,
 // left until the next write, and then replaced.
 TEST_F(ServiceFixture, ADamagedPendingFileIsLoggedAndReplacedByTheNextWrite) {
-  for (std::string contents : {std::string(), std::string("[{\"sessionID\":\"6BA7"), std::string("not json at all"),
-                               std::string("{\"events\":[]}"), std::string("\xff\xfe\x00garbage", 10)}) {
+  for (std::string contents : {std::string(), std::string("not json at all"), std::string("{\"events\":[]}"),
+                               std::string("\xff\xfe\x00garbage", 10)}) {
     SCOPED_TRACE(contents);
     writePendingFile(contents);
     answerStatuses({503});
@@ -285,6 +288,82 @@ TEST_F(ServiceFixture, UnreadableEntriesAreSkippedAndTheRestDelivered) {
   ASSERT_TRUE(service.waitUntilIdle());
   EXPECT_EQ(sentNames(), std::vector<std::string>{"window_closed"});
   EXPECT_TRUE(logs.contains("Telemetry: skipped 3 unreadable pending events"));
+}
+
+// The pending file is never used through a link, is written private, and one
+// broken entry costs only itself.
+TEST_F(ServiceFixture, PendingFileCases) {
+  const std::string stored =
+      encodePendingEvents({storedEvent("app_quit", "11111111-2222-4333-8444-555555555555", "t1"),
+                           storedEvent("window_closed", "11111111-2222-4333-8444-555555555555", "t2")});
+  fs->writeFile(pendingFile(), stored, 0000);
+  {
+    // An invalid byte inside one entry: the other is still delivered.
+    std::string damaged = stored;
+    damaged.replace(damaged.find("app_quit"), 3, "a\xff");
+    writePendingFile(damaged);
+    ::chmod((dir / pendingFile().relative_path()).c_str(), 0000);
+    answerStatuses({503});
+    TelemetryService service(configuration());
+    ASSERT_TRUE(service.waitUntilIdle());
+    EXPECT_TRUE(logs.contains("Telemetry: skipped 1 unreadable pending events"));
+    service.track("app_launched", {});
+    ASSERT_TRUE(service.waitUntilIdle());
+    EXPECT_EQ(fileNames(), (std::vector<std::string>{"window_closed", "app_launched"}));
+    EXPECT_EQ(fs->snapshot().at(pendingFile()).mode & 0777, 0600u);  // not the 000 it replaced
+  }
+  for (const std::filesystem::path& target : {std::filesystem::path("/dev/zero"), dir / "notes.txt"}) {
+    fs->removeItem(pendingFile());
+    std::ofstream(dir / "notes.txt") << "the person's own file\n";
+    std::filesystem::create_symlink(target, dir / pendingFile().relative_path());
+    answerStatuses({503});
+    TelemetryService service(configuration());
+    service.track("app_launched", {});
+    ASSERT_TRUE(service.waitUntilIdle());
+    EXPECT_TRUE(logs.contains("Telemetry: the pending events file is a symbolic link; it is left alone and not used"));
+    EXPECT_TRUE(logs.contains("Telemetry: the pending events file is a symbolic link; not writing through it"));
+    EXPECT_EQ(fs->contents("/notes.txt"), "the person's own file\n");
+  }
+  // Too large to be a queue: refused before it is read.
+  fs->removeItem(pendingFile());
+  writePendingFile("[" + std::string(9u << 20, ' ') + "]");
+  TelemetryService service(configuration());
+  ASSERT_TRUE(service.waitUntilIdle());
+  EXPECT_TRUE(logs.contains("couldn\u2019t be opened because it is larger than 8 MB."));
+}
+
+TEST_F(ServiceFixture, WithoutAnEndpointAndKeyEventsAreKeptButNeverSent) {
+  for (auto [url, key] : {std::pair<std::string, std::string>{"", "key"}, {endpoint, ""}}) {
+    auto unconfigured = configuration();
+    unconfigured.endpointURL = url;
+    unconfigured.anonKey = key;
+    answerStatuses({201});
+    TelemetryService service(unconfigured);
+    service.track("app_launched", {});
+    ASSERT_TRUE(service.waitUntilIdle());
+    EXPECT_TRUE(http->requests().empty());
+    EXPECT_EQ(fileNames(), std::vector<std::string>{"app_launched"});
+    EXPECT_TRUE(
+        logs.contains("Telemetry: no endpoint and key are built in; events are kept in the pending file and not sent"));
+    fs->removeItem(pendingFile());
+  }
+}
+
+// What the person typed, their home folder and their account name never leave
+// in an event, wherever they sit in its data.
+TEST_F(ServiceFixture, EventDataIsRedactedBeforeItIsQueued) {
+  auto config = configuration();
+  config.privateValues = PrivateValues{.homeFolder = "/Volumes/Data/alice", .accountName = "alice"};
+  answerStatuses({201});
+  TelemetryService service(config);
+  service.rememberTypedValue("alice@example.org");
+  service.track("remediation_failed", {{"error_text", "fatal: unable to auto-detect email for alice@example.org"},
+                                       {"nested", JSONValue::Array{"cd /Volumes/Data/alice/work && ~alice/bin/x"}}});
+  ASSERT_TRUE(service.waitUntilIdle());
+  ASSERT_EQ(http->requests().size(), 1u);
+  const auto data = nlohmann::json::parse(http->requests()[0].body)[0]["event_data"];
+  EXPECT_EQ(data["error_text"], "fatal: unable to auto-detect email for <redacted>");
+  EXPECT_EQ(data["nested"][0], "cd ~/work && ~/bin/x");
 }
 
 TEST_F(ServiceFixture, AFileSystemThatRefusesEveryWriteStillLetsEventsThrough) {

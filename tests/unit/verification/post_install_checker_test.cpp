@@ -80,6 +80,13 @@ TEST_F(PostInstallCheckerTest, CommandsResolveThroughWhichInANewTerminal) {
   EXPECT_EQ(runner->requests().back(), ShellRunner::request("/usr/bin/which -a 'gh'", ShellForm::newTerminal));
 }
 
+TEST_F(PostInstallCheckerTest, AShellThatDoesNotAnswerInTimeIsNeverAPass) {
+  answerWhich("gh", ScriptedReply::hangs());
+  EXPECT_EQ(checker.check(PostInstallCheck::commandNamed("gh")),
+            "the install reported success but whether `gh` resolves on the login shell's PATH is undetermined: the "
+            "shell didn't answer in time");
+}
+
 TEST_F(PostInstallCheckerTest, NoCheckAlwaysPasses) {
   EXPECT_EQ(checker.check(PostInstallCheck::none()), std::nullopt);
   EXPECT_TRUE(runner->requests().empty());

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "engine/verification/command_text.h"
 #include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/scripted_process_runner.h"
@@ -169,6 +170,22 @@ TEST_F(PythonVerifierTest, ANetworkFailureLeavesThePackageCheckUndetermined) {
   EXPECT_EQ(result.details.at("probe_removed"), "true");
   EXPECT_TRUE(result.rawOutput.ends_with("Caused by: DNS ERROR"));
   EXPECT_EQ(runner->shellCount(kImport), 0u);
+}
+
+// A command stopped at its time limit (a start-up file that never returns)
+// proves nothing: its check and those after it are undetermined, never passed.
+TEST_F(PythonVerifierTest, CommandsThatHangAreUndeterminedAtTheirTimeLimit) {
+  runner->answerShell(kImport, ScriptedReply::hangs());
+  PythonVerifier::Run hungImport = run();
+  EXPECT_EQ(verdicts(hungImport),
+            (std::vector<Verdict>{Verdict::passed, Verdict::passed, Verdict::passed, Verdict::cannotDetermine}));
+  EXPECT_TRUE(hungImport.probeRemoved);
+
+  runner->answerShell(kUvVersion, ScriptedReply::hangs());
+  EXPECT_EQ(verdicts(run()), std::vector<Verdict>(4, Verdict::cannotDetermine));
+  for (const auto& call : runner->calls()) {
+    EXPECT_EQ(call.request.timeLimit, verificationCommandTimeLimit) << call.request.arguments.back();
+  }
 }
 
 TEST_F(PythonVerifierTest, AnOrdinaryPackageFailureBlocks) {
