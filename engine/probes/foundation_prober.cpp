@@ -2,10 +2,10 @@
 
 #include <future>
 
+#include "engine/contracts/homebrew_contract.h"
 #include "engine/probes/probe_files.h"
 #include "engine/probes/probe_text.h"
 #include "engine/remediation/shell_configurator.h"
-#include "engine/tools/homebrew_contract.h"
 
 namespace bnch {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/file_system.h"
+#include "engine/workflow/product_config.h"
 
 namespace bnch {
 

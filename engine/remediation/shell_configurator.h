@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/file_system.h"
 #include "engine/remediation/writer_report.h"
+#include "engine/workflow/product_config.h"
 
 namespace bnch {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/config/product_config.h"
 #include "engine/platform/file_system.h"
 #include "engine/remediation/file_append_writer.h"
+#include "engine/workflow/product_config.h"
 
 namespace bnch {
 

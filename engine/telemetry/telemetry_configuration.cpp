@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
+#include "engine/workflow/product_config.h"
 
 #ifndef BNCH_TELEMETRY_ENDPOINT
 #define BNCH_TELEMETRY_ENDPOINT ""

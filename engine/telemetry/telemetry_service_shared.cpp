@@ -1,9 +1,9 @@
 // The process-wide service lives in its own file so that programs and tests
 // that build their own services do not pull in the live services.
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/telemetry/telemetry_service.h"
+#include "engine/workflow/product_config.h"
 
 namespace bnch {
 

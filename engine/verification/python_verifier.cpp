@@ -5,9 +5,9 @@
 #include <cctype>
 #include <exception>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/shell_quote.h"
 #include "engine/verification/command_text.h"
+#include "engine/workflow/product_config.h"
 
 namespace bnch {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/tools/uv_contract.h"
+#include "engine/contracts/uv_contract.h"
 #include "engine/verification/setup_verifier.h"
 
 namespace bnch {

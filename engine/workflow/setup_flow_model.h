@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/platform/executor.h"
 #include "engine/probes/setup_probe_bundle.h"
@@ -18,6 +17,7 @@
 #include "engine/telemetry/usage_events.h"
 #include "engine/verification/setup_verification_result.h"
 #include "engine/workflow/flow_step.h"
+#include "engine/workflow/product_config.h"
 #include "engine/workflow/setup_stage.h"
 #include "engine/workflow/spine_provider.h"
 

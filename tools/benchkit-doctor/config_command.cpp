@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 #include "tools/benchkit-doctor/commands.h"
 
 namespace bnch::doctor {

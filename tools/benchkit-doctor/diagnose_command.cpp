@@ -2,8 +2,8 @@
 #include <future>
 #include <string>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
+#include "engine/workflow/product_config.h"
 #include "engine/workflow/spine_lookups.h"
 #include "engine/workflow/spine_provider.h"
 #include "engine/workflow/spine_render_policy.h"

@@ -3,10 +3,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/platform/shell_runner.h"
 #include "engine/verification/python_verifier.h"
+#include "engine/workflow/product_config.h"
 #include "tools/benchkit-doctor/commands.h"
 
 namespace bnch::doctor {

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/live_file_system.h"
 #include "engine/remediation/agent_env_doc.h"
 #include "engine/remediation/agent_skill.h"
@@ -24,6 +23,7 @@
 #include "engine/remediation/shell_configurator.h"
 #include "engine/remediation/skill_folder_installer.h"
 #include "engine/remediation/template_tree_copier.h"
+#include "engine/workflow/product_config.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <future>
 
 #include "engine/probes/setup_prober.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/product/python_spine_copy.h"
+#include "engine/product/python_spine_provider.h"
 #include "engine/verification/setup_verifier.h"
 #include "engine/workflow/once_only_events.h"
-#include "engine/workflow/python_render_policy.h"
-#include "engine/workflow/python_spine_copy.h"
-#include "engine/workflow/python_spine_provider.h"
 #include "engine/workflow/spine_lookups.h"
 #include "tests/support/canned_http_fetcher.h"
 #include "tests/support/memory_key_value_store.h"

@@ -1,8 +1,8 @@
 // The Python screen texts and the lookups the screens derive from them.
 #include <gtest/gtest.h>
 
-#include "engine/workflow/python_render_policy.h"
-#include "engine/workflow/python_spine_copy.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/product/python_spine_copy.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/spine_lookups.h"
 

@@ -1,15 +1,15 @@
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 
 #include <gtest/gtest.h>
 
 #include "engine/probes/python_prober.h"
 #include "engine/probes/setup_prober.h"
 #include "engine/probes/system_profile.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/product/python_spine_copy.h"
+#include "engine/product/python_spine_provider.h"
 #include "engine/verification/python_verifier.h"
 #include "engine/verification/setup_verifier.h"
-#include "engine/workflow/python_render_policy.h"
-#include "engine/workflow/python_spine_copy.h"
-#include "engine/workflow/python_spine_provider.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/spine_copy.h"
 #include "engine/workflow/spine_provider.h"

@@ -1,4 +1,4 @@
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 
 #include <ctime>
 #include <mutex>
