@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/config/product_names.h"
 #include "engine/platform/file_system.h"
 #include "engine/remediation/writer_report.h"
-#include "engine/workflow/product_config.h"
 
 namespace bnch {
 
@@ -34,7 +34,7 @@ class AgentEnvDoc {
     bool operator==(const Detection&) const = default;
   };
 
-  explicit AgentEnvDoc(FileSystemOperating& fs, const ProductConfig& config = ProductConfig::current());
+  explicit AgentEnvDoc(FileSystemOperating& fs, const ProductNames& product);
 
   WriterReport write() const;
 

@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/platform/app_services.h"
-#include "engine/workflow/product_config.h"
 
 #ifndef BNCH_TELEMETRY_ENDPOINT
 #define BNCH_TELEMETRY_ENDPOINT ""
@@ -65,7 +64,7 @@ std::filesystem::path TelemetryConfiguration::pendingFileIn(FileSystemOperating&
   return base / appSupportDirName / pendingFileName;
 }
 
-TelemetryConfiguration TelemetryConfiguration::live(const AppServices& services, const ProductConfig& product) {
+TelemetryConfiguration TelemetryConfiguration::live(const AppServices& services, const ProductNames& product) {
   TelemetryConfiguration configuration;
   configuration.endpointURL = builtInEndpointURL();
   configuration.anonKey = builtInAnonKey();

@@ -53,10 +53,6 @@ class TelemetryService final : public UsageEventTracking {
   TelemetryService(const TelemetryService&) = delete;
   TelemetryService& operator=(const TelemetryService&) = delete;
 
-  // The process's service, built on first use from the live services and the
-  // current product configuration. It lives until the process ends.
-  static TelemetryService& shared();
-
   // Queues the event and returns at once. Does nothing when telemetry is
   // disabled or after shutdown.
   void track(const std::string& eventName, JSONObject data) override;

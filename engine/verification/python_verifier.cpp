@@ -7,7 +7,6 @@
 
 #include "engine/platform/shell_quote.h"
 #include "engine/verification/command_text.h"
-#include "engine/workflow/product_config.h"
 
 namespace bnch {
 
@@ -89,8 +88,7 @@ std::filesystem::path PythonVerifier::probeFolder(FileSystemOperating& fs) const
   } catch (const std::exception&) {
     caches = fs.homeDirectory() / "Library" / "Caches";
   }
-  const std::string dirName = cacheDirName_ ? *cacheDirName_ : ProductConfig::current().cacheDirName;
-  if (!dirName.empty()) caches /= dirName;
+  if (!cacheDirName_.empty()) caches /= cacheDirName_;
   return caches / "verify-probe";
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/platform/app_services.h"
+#include "engine/product/python_product.h"
 #include "engine/workflow/product_config.h"
 #include "engine/workflow/spine_lookups.h"
 #include "engine/workflow/spine_provider.h"
@@ -83,7 +84,7 @@ int diagnoseCommand(const Arguments& arguments) {
     std::fprintf(stderr, "usage: benchkit-doctor diagnose [--json]\n");
     return 2;
   }
-  ProductConfig::setCurrent(ProductConfig::python());
+  ProductConfig::setCurrent(pythonProduct());
   const ProductConfig config = ProductConfig::current();
   const AppServices& services = AppServices::live();
 

@@ -1,4 +1,5 @@
 #include "engine/remediation/shell_configurator.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ const std::string kEnvTemplate =
 
 class ShellConfiguratorTest : public ::testing::Test {
  protected:
-  ShellConfigurator configurator() { return ShellConfigurator(fs, ProductConfig::python()); }
+  ShellConfigurator configurator() { return ShellConfigurator(fs, pythonProduct()); }
 
   TempDir dir;
   RootedFileSystem fs{dir.path()};
@@ -136,7 +137,7 @@ TEST_F(ShellConfiguratorTest, AnUnreadableFileIsLeftAlone) {
   rooted->writeFile("/Users/alice/.zshrc", "export SECRET_SAUCE=1\n");
   FaultInjectingFileSystem faulty(rooted);
   faulty.setCountReads(true);
-  ShellConfigurator shell(faulty, ProductConfig::python());
+  ShellConfigurator shell(faulty, pythonProduct());
 
   faulty.failOperation(3, EACCES);  // ~/.zprofile is new (backup, file), then ~/.zshrc is read
   const WriterReport report = shell.configure();
@@ -188,7 +189,7 @@ TEST_F(ShellConfiguratorTest, AFailedStepNamesWhatItConfigured) {
 TEST(ShellConfiguratorHome, AHomeFolderWithSpacesAndQuotesWorks) {
   TempDir dir;
   RootedFileSystem fs(dir.path(), {.home = "/Users/Ann O'Hara \"Annie\""});
-  ShellConfigurator shell(fs, ProductConfig::python());
+  ShellConfigurator shell(fs, pythonProduct());
 
   const WriterReport report = shell.configure();
 

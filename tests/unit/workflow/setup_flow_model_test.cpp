@@ -1,6 +1,7 @@
 // Whole runs of the flow model with an inline executor and scripted services:
 // which steps the screen is shown, what is stored, and which usage events go out.
 #include "engine/workflow/setup_flow_model.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 
@@ -150,7 +151,7 @@ class FlowModelTest : public ::testing::Test {
                                             SetupFlowModel::ProfileFunction profiler = {},
                                             std::shared_ptr<Executor> executor = std::make_shared<InlineExecutor>()) {
     prober = std::make_shared<ScriptedProber>(std::move(probes));
-    ProductConfig config = ProductConfig::python();
+    ProductConfig config = pythonProduct();
     config.spineProvider = std::make_shared<PythonSpineProvider>();
     config.spineCopy = std::make_shared<PythonSpineCopy>();
     config.spinePolicy = policy ? policy : makePythonRenderPolicy(tracker);
@@ -165,7 +166,7 @@ class FlowModelTest : public ::testing::Test {
     return model;
   }
 
-  std::string key(const char* suffix) const { return ProductConfig::python().defaultsKey(suffix); }
+  std::string key(const char* suffix) const { return pythonProduct().defaultsKey(suffix); }
 
   // Approves the stage's first action and reports the install's outcome.
   void install(SetupFlowModel& model, const std::string& domain, Outcome outcome, const std::string& error = "") {
