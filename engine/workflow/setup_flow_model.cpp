@@ -85,18 +85,20 @@ std::int64_t gigabytes(std::int64_t bytes) { return std::llround(static_cast<dou
 }  // namespace
 
 SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::shared_ptr<UsageEventTracking> tracker,
-                               std::shared_ptr<Executor> executor, ProfileFunction profiler)
+                               std::shared_ptr<Executor> executor, std::shared_ptr<OnceOnlyEvents> onceOnly,
+                               ProfileFunction profiler)
     : services_(std::move(services)),
       config_(std::move(config)),
       tracker_(std::move(tracker)),
       executor_(std::move(executor)),
+      onceOnly_(std::move(onceOnly)),
       profiler_(std::move(profiler)),
       step_(Step::of(Step::Kind::loading)) {
   if (!profiler_) {
     profiler_ = [process = services_.processRunner, fs = services_.fs] {
       if (!fs) return SystemProfile{};
       const ShellRunner shell(process);
-      return SystemProfiler(shell, *fs).profile();
+      return SystemProfiler(shell, *fs, ProfilerEnvironment::current()).profile();
     };
   }
 }
@@ -688,7 +690,7 @@ void SetupFlowModel::buildOutcomeAudit() {
 }
 
 bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
-  if (once_only::insert(kOutcomeReportedMarker) && config_.spinePolicy && config_.spinePolicy->onOutcomeReported) {
+  if (onceOnly_->insert(kOutcomeReportedMarker) && config_.spinePolicy && config_.spinePolicy->onOutcomeReported) {
     config_.spinePolicy->onOutcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
   }
   if (services_.store && services_.store->boolean(key(kNpsSubmitted))) {
@@ -696,20 +698,20 @@ bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
     notify();
     return true;
   }
-  if (once_only::markSatisfactionShown()) send(usage_events::npsShown());
+  if (onceOnly_->markSatisfactionShown()) send(usage_events::npsShown());
   setStep(Step::of(Step::Kind::satisfaction));
   return false;
 }
 
 void SetupFlowModel::markSatisfactionResolved() {
-  once_only::insert(kSatisfactionResolvedMarker);
+  onceOnly_->insert(kSatisfactionResolvedMarker);
   satisfactionResolved_ = true;
   notify();
 }
 
 void SetupFlowModel::satisfactionDismissed() {
   if (satisfactionResolved_) return;
-  if (once_only::insert(kSatisfactionResolvedMarker)) send(usage_events::npsDismissed());
+  if (onceOnly_->insert(kSatisfactionResolvedMarker)) send(usage_events::npsDismissed());
   satisfactionResolved_ = true;
   notify();
 }

@@ -17,6 +17,7 @@
 #include "engine/telemetry/usage_events.h"
 #include "engine/verification/setup_verification_result.h"
 #include "engine/workflow/flow_step.h"
+#include "engine/workflow/once_only_events.h"
 #include "engine/workflow/product_config.h"
 #include "engine/workflow/setup_stage.h"
 #include "engine/workflow/spine_provider.h"
@@ -47,11 +48,13 @@ class SetupFlowModel {
   enum class InstallOutcome { success, failure, canceled };
   enum class ReadinessAction { continueRun, stop };
 
-  // `config` is the model's own copy of the product configuration. `profiler`
+  // `config` is the model's own copy of the product configuration. `onceOnly` is
+  // shared by every model of the process. `profiler`
   // profiles the Mac afresh (outside fixture mode); when absent the model uses a
   // SystemProfiler over the services' process runner and file system.
   SetupFlowModel(AppServices services, ProductConfig config, std::shared_ptr<UsageEventTracking> tracker,
-                 std::shared_ptr<Executor> executor, ProfileFunction profiler = {});
+                 std::shared_ptr<Executor> executor, std::shared_ptr<OnceOnlyEvents> onceOnly,
+                 ProfileFunction profiler = {});
   ~SetupFlowModel();
   SetupFlowModel(const SetupFlowModel&) = delete;
   SetupFlowModel& operator=(const SetupFlowModel&) = delete;
@@ -159,6 +162,7 @@ class SetupFlowModel {
   ProductConfig config_;
   std::shared_ptr<UsageEventTracking> tracker_;
   std::shared_ptr<Executor> executor_;
+  std::shared_ptr<OnceOnlyEvents> onceOnly_;
   ProfileFunction profiler_;
   // Expires with the model; background work holds a weak reference and drops its
   // result when the model is gone.

@@ -144,8 +144,6 @@ SetupProbeBundle readyProbes() {
 
 class FlowModelTest : public ::testing::Test {
  protected:
-  void SetUp() override { once_only::resetForTesting(); }
-
   // A model over the scripted services; fixture mode unless a profiler is given.
   std::unique_ptr<SetupFlowModel> makeModel(SetupProbeBundle probes, SetupVerificationResult verification,
                                             SetupFlowModel::ProfileFunction profiler = {},
@@ -158,7 +156,8 @@ class FlowModelTest : public ::testing::Test {
     config.prober = prober;
     config.verifier = std::make_shared<ScriptedVerifier>(std::move(verification));
     services.isFixtureMode = !profiler;
-    auto model = std::make_unique<SetupFlowModel>(services, config, tracker, std::move(executor), std::move(profiler));
+    auto model =
+        std::make_unique<SetupFlowModel>(services, config, tracker, std::move(executor), onceOnly, std::move(profiler));
     model->addListener([this, m = model.get()] {
       const std::string step = describe(m->step());
       if (steps.empty() || steps.back() != step) steps.push_back(step);
@@ -189,6 +188,7 @@ class FlowModelTest : public ::testing::Test {
   std::shared_ptr<MemoryKeyValueStore> store = std::make_shared<MemoryKeyValueStore>();
   std::shared_ptr<CannedHTTPFetcher> http = std::make_shared<CannedHTTPFetcher>();
   std::shared_ptr<RecordingUsageEventTracker> tracker = std::make_shared<RecordingUsageEventTracker>();
+  std::shared_ptr<OnceOnlyEvents> onceOnly = std::make_shared<OnceOnlyEvents>();
   AppServices services{nullptr, http, fs, store, true};
   std::shared_ptr<const SpineRenderPolicy> policy;
   std::shared_ptr<ScriptedProber> prober;
@@ -507,7 +507,7 @@ TEST_F(FlowModelTest, LoadProfilesAndProbesAtTheSameTime) {
   // The profiler only finishes once the prober has started: run one after the
   // other, the load would find the prober never started.
   bool sawProber = false;
-  SetupFlowModel concurrent(services, config, tracker, std::make_shared<InlineExecutor>(), [&] {
+  SetupFlowModel concurrent(services, config, tracker, std::make_shared<InlineExecutor>(), onceOnly, [&] {
     sawProber = proberStarted.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
     return readyMac();
   });
