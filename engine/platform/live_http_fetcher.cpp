@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "engine/platform/live_file_system.h"
+#include "engine/platform/text.h"
 
 namespace bnch {
 
@@ -28,11 +29,7 @@ void ensureCurlInitialised() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string trim(const std::string& text) {
-  auto first = text.find_first_not_of(" \t");
-  auto last = text.find_last_not_of(" \t\r\n");
-  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
-}
+std::string trim(std::string_view text) { return std::string(trimmedOf(text, " \t\r\n")); }
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {

@@ -3,18 +3,12 @@
 #include <optional>
 #include <string>
 
+#include "engine/platform/text.h"
+
 namespace bnch::shell_setup {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string_view trimmed(std::string_view line) {
-  constexpr std::string_view blanks = " \t\r";
-  const auto first = line.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  const auto last = line.find_last_not_of(blanks);
-  return line.substr(first, last - first + 1);
-}
 
 // Calls `visit` with each trimmed line of `text` that is not blank and not a
 // comment, until it returns true.
@@ -24,7 +18,7 @@ bool anyActiveLine(std::string_view text, Visit&& visit) {
   while (start < text.size()) {
     auto end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view content = trimmed(text.substr(start, end - start));
+    const std::string_view content = trimmedOf(text.substr(start, end - start), " \t\r");
     if (!content.empty() && content.front() != '#' && visit(content)) return true;
     start = end + 1;
   }

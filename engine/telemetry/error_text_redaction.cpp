@@ -4,8 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "engine/platform/utf8.h"
 #include "engine/telemetry/usage_events.h"
-#include "engine/telemetry/utf8_text.h"
 
 namespace bnch {
 

@@ -5,6 +5,7 @@
 #include <future>
 
 #include "engine/platform/shell_runner.h"
+#include "engine/platform/text.h"
 #include "engine/probes/disk_readiness.h"
 #include "engine/probes/foundation_prober.h"
 #include "engine/probes/macos_advisory.h"
@@ -35,12 +36,7 @@ constexpr const char* kNpsSubmitted = ".nps_submitted";
 constexpr const char* kOutcomeReportedMarker = "outcome_reported";
 constexpr const char* kSatisfactionResolvedMarker = "satisfaction_resolved";
 
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
+std::string trimmed(std::string_view text) { return std::string(trimmedOf(text, " \t\r")); }
 
 // Lines of a stored list; blank lines are dropped.
 std::vector<std::string> storedLines(const std::optional<std::string>& text) {
