@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <future>
 
 #include "engine/platform/shell_runner.h"
 #include "engine/platform/text.h"
 #include "engine/probes/disk_readiness.h"
-#include "engine/probes/foundation_prober.h"
 #include "engine/probes/macos_advisory.h"
 #include "engine/probes/network_readiness_probe.h"
 #include "engine/probes/setup_prober.h"
@@ -175,11 +173,10 @@ ExperienceContext SetupFlowModel::experienceContext() const {
 
 // ---- Load and refresh ----
 
-void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
+void SetupFlowModel::gather(std::function<void(MachineSnapshot)> then) {
   // Everything the background work needs is copied: it must not touch the model.
   std::optional<SystemProfile> fixtureProfile;
-  const bool fixture = services_.isFixtureMode;
-  if (fixture) {
+  if (services_.isFixtureMode) {
     fixtureProfile = profile_ ? profile_ : fallbackProfile_;
     if (!fixtureProfile) return;  // nothing to diagnose; the step stays as it is
   }
@@ -189,31 +186,7 @@ void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
   auto prober = config_.prober;
   auto profiler = profiler_;
   executor_->background([=, then = std::move(then)] {
-    Snapshot snapshot;
-    // The profile and the probes do not depend on each other: run them together.
-    std::future<std::optional<SystemProfile>> profiling;
-    if (!fixture) {
-      profiling = std::async(std::launch::async, [profiler]() -> std::optional<SystemProfile> {
-        try {
-          return profiler();
-        } catch (...) {
-          return std::nullopt;
-        }
-      });
-    }
-    try {
-      const ShellRunner shell(services.processRunner);
-      if (!services.fs) {
-        snapshot.probes = SetupProbeBundle{};
-      } else if (prober) {
-        snapshot.probes = prober->probe(shell, *services.fs);
-      } else {
-        snapshot.probes = FoundationProber().probe(shell, *services.fs);
-      }
-    } catch (...) {
-      snapshot.probes = SetupProbeBundle{};
-    }
-    snapshot.profile = fixture ? fixtureProfile : profiling.get();
+    MachineSnapshot snapshot = takeMachineSnapshot(services, prober, profiler, fixtureProfile);
     executor->main([alive, then, snapshot = std::move(snapshot)]() mutable {
       if (alive.expired()) return;
       then(std::move(snapshot));
@@ -222,7 +195,7 @@ void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
 }
 
 void SetupFlowModel::load() {
-  gather([this](Snapshot snapshot) {
+  gather([this](MachineSnapshot snapshot) {
     // A profiler that failed leaves the previous or fallback profile in place.
     if (snapshot.profile) {
       profile_ = std::move(snapshot.profile);
@@ -244,13 +217,8 @@ void SetupFlowModel::load() {
 }
 
 std::optional<SetupWorkflow> SetupFlowModel::buildWorkflow() const {
-  if (!config_.spineProvider || !profile_ || !probes_) return std::nullopt;
-  std::optional<SetupWorkflow> built;
-  try {
-    built = config_.spineProvider->workflow(std::nullopt, *profile_, *probes_, experienceContext());
-  } catch (...) {
-    return std::nullopt;
-  }
+  if (!profile_ || !probes_) return std::nullopt;
+  std::optional<SetupWorkflow> built = workflowFor(config_, *profile_, *probes_, experienceContext());
   if (!built || (completedDomains_.empty() && completedThisRun_.empty())) return built;
   for (WorkflowStep& step : built->steps) {
     if (!step.stage) continue;
@@ -287,7 +255,7 @@ void SetupFlowModel::emitDiagnosis() {
 }
 
 void SetupFlowModel::refresh(const std::string& domain) {
-  gather([this, domain](Snapshot snapshot) {
+  gather([this, domain](MachineSnapshot snapshot) {
     if (snapshot.profile) profile_ = std::move(snapshot.profile);
     probes_ = std::move(snapshot.probes);
     workflow_ = buildWorkflow();

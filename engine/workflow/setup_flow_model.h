@@ -17,6 +17,7 @@
 #include "engine/telemetry/usage_events.h"
 #include "engine/verification/setup_verification_result.h"
 #include "engine/workflow/flow_step.h"
+#include "engine/workflow/machine_snapshot.h"
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/product_config.h"
 #include "engine/workflow/setup_stage.h"
@@ -126,17 +127,13 @@ class SetupFlowModel {
   ExperienceContext experienceContext() const;
 
  private:
-  struct Snapshot {
-    std::optional<SystemProfile> profile;
-    SetupProbeBundle probes;
-  };
   struct ReadinessOutcome {
     std::optional<NetworkReadinessResult> network;
     std::optional<DiskReadinessResult> disk;
   };
 
   void load();
-  void gather(std::function<void(Snapshot)> then);
+  void gather(std::function<void(MachineSnapshot)> then);
   std::optional<SetupWorkflow> buildWorkflow() const;
   void emitDiagnosis();
   void runReadiness();
