@@ -24,41 +24,9 @@ namespace {
 
 using Class = SetupDiagnosisClassification;
 
-constexpr const char* kExperienceBucket = ".experience_bucket";
-constexpr const char* kExperienceSkipped = ".experience_skipped";
-constexpr const char* kCompletedDomains = ".completed_domains";
-constexpr const char* kCreatedProjectPaths = ".created_project_paths";
-constexpr const char* kNpsSubmitted = ".nps_submitted";
-
 // Once-only markers.
 constexpr const char* kOutcomeReportedMarker = "outcome_reported";
 constexpr const char* kSatisfactionResolvedMarker = "satisfaction_resolved";
-
-std::string trimmed(std::string_view text) { return std::string(trimmedOf(text, " \t\r")); }
-
-// Lines of a stored list; blank lines are dropped.
-std::vector<std::string> storedLines(const std::optional<std::string>& text) {
-  std::vector<std::string> lines;
-  if (!text) return lines;
-  std::size_t start = 0;
-  while (start <= text->size()) {
-    std::size_t end = text->find('\n', start);
-    if (end == std::string::npos) end = text->size();
-    std::string line = trimmed(text->substr(start, end - start));
-    if (!line.empty()) lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::string joinedLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (std::size_t index = 0; index < lines.size(); ++index) {
-    if (index > 0) text += '\n';
-    text += lines[index];
-  }
-  return text;
-}
 
 std::vector<std::string> terminalIDs(const std::optional<SystemProfile>& profile) {
   std::vector<std::string> ids;
@@ -86,6 +54,7 @@ SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::
       tracker_(std::move(tracker)),
       executor_(std::move(executor)),
       onceOnly_(std::move(onceOnly)),
+      memory_(services_.store, config_),
       profiler_(std::move(profiler)),
       step_(Step::of(Step::Kind::loading)) {
   if (!profiler_) {
@@ -128,9 +97,8 @@ void SetupFlowModel::send(UsageEvent event) const {
 
 void SetupFlowModel::start(std::optional<SystemProfile> fallbackProfile) {
   fallbackProfile_ = std::move(fallbackProfile);
-  const std::optional<std::string> stored =
-      services_.store ? services_.store->string(key(kExperienceBucket)) : std::nullopt;
-  const bool storedBucket = stored && !trimmed(*stored).empty();
+  const std::optional<std::string> stored = memory_.experienceBucket();
+  const bool storedBucket = stored && !isBlankText(*stored);
   if (config_.experienceQuestion && !experienceAsked_ && !storedBucket) {
     setStep(Step::of(Step::Kind::experienceQuestion));
     return;
@@ -139,10 +107,7 @@ void SetupFlowModel::start(std::optional<SystemProfile> fallbackProfile) {
 }
 
 void SetupFlowModel::answerExperience(const std::string& bucket, bool skipped) {
-  if (services_.store) {
-    services_.store->set(StoredValue{bucket}, key(kExperienceBucket));
-    services_.store->set(StoredValue{skipped}, key(kExperienceSkipped));
-  }
+  memory_.rememberExperience(bucket, skipped);
   experienceBucket_ = bucket;
   experienceSkipped_ = skipped;
   experienceAsked_ = true;
@@ -153,10 +118,9 @@ void SetupFlowModel::answerExperience(const std::string& bucket, bool skipped) {
 ExperienceContext SetupFlowModel::experienceContext() const {
   ExperienceContext context;
   std::optional<std::string> bucket = experienceBucket_;
-  if (!bucket && services_.store) bucket = services_.store->string(key(kExperienceBucket));
-  if (bucket && trimmed(*bucket).empty()) bucket.reset();
-  const bool skipped =
-      experienceAsked_ ? experienceSkipped_ : (services_.store && services_.store->boolean(key(kExperienceSkipped)));
+  if (!bucket) bucket = memory_.experienceBucket();
+  if (bucket && isBlankText(*bucket)) bucket.reset();
+  const bool skipped = experienceAsked_ ? experienceSkipped_ : memory_.experienceSkipped();
   context.bucket = bucket;
   context.skipped = skipped;
   if (skipped || !bucket) {
@@ -203,12 +167,8 @@ void SetupFlowModel::load() {
       profile_ = fallbackProfile_ ? fallbackProfile_ : SystemProfile{};
     }
     probes_ = std::move(snapshot.probes);
-    if (services_.store) {
-      for (std::string& domain : storedLines(services_.store->string(key(kCompletedDomains)))) {
-        completedDomains_.insert(std::move(domain));
-      }
-      createdProjectPaths_ = storedLines(services_.store->string(key(kCreatedProjectPaths)));
-    }
+    for (std::string& domain : memory_.completedDomains()) completedDomains_.insert(std::move(domain));
+    createdProjectPaths_ = memory_.createdProjectPaths();
     workflow_ = buildWorkflow();
     notify();
     emitDiagnosis();
@@ -517,10 +477,7 @@ std::optional<PendingInstall> SetupFlowModel::pendingInstallFor(const std::strin
 
 void SetupFlowModel::markCompleted(const std::string& domain) {
   completedThisRun_.insert(domain);
-  if (completedDomains_.insert(domain).second && services_.store) {
-    const std::vector<std::string> sorted(completedDomains_.begin(), completedDomains_.end());
-    services_.store->set(StoredValue{joinedLines(sorted)}, key(kCompletedDomains));
-  }
+  if (completedDomains_.insert(domain).second) memory_.rememberCompletedDomains(completedDomains_);
 }
 
 void SetupFlowModel::recordCreatedProjects(const std::string& domain) {
@@ -538,9 +495,7 @@ void SetupFlowModel::recordCreatedProjects(const std::string& domain) {
       changed = true;
     }
   }
-  if (changed && services_.store) {
-    services_.store->set(StoredValue{joinedLines(createdProjectPaths_)}, key(kCreatedProjectPaths));
-  }
+  if (changed) memory_.rememberCreatedProjectPaths(createdProjectPaths_);
 }
 
 bool SetupFlowModel::confirmedByLocalCheck(const std::string& domain) const {
@@ -657,7 +612,7 @@ bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
   if (onceOnly_->insert(kOutcomeReportedMarker) && config_.spinePolicy && config_.spinePolicy->onOutcomeReported) {
     config_.spinePolicy->onOutcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
   }
-  if (services_.store && services_.store->boolean(key(kNpsSubmitted))) {
+  if (memory_.satisfactionSubmitted()) {
     runEnded_ = true;
     notify();
     return true;

@@ -20,6 +20,7 @@
 #include "engine/workflow/machine_snapshot.h"
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/product_config.h"
+#include "engine/workflow/run_memory.h"
 #include "engine/workflow/setup_stage.h"
 #include "engine/workflow/spine_provider.h"
 
@@ -151,7 +152,6 @@ class SetupFlowModel {
   bool confirmedByLocalCheck(const std::string& domain) const;
   void setStep(Step step);
   void notify();
-  std::string key(const char* suffix) const { return config_.defaultsKey(suffix); }
   const SetupStage* stageFor(const std::string& domain) const;
   void send(UsageEvent event) const;
 
@@ -160,6 +160,7 @@ class SetupFlowModel {
   std::shared_ptr<UsageEventTracking> tracker_;
   std::shared_ptr<Executor> executor_;
   std::shared_ptr<OnceOnlyEvents> onceOnly_;
+  RunMemory memory_;
   ProfileFunction profiler_;
   // Expires with the model; background work holds a weak reference and drops its
   // result when the model is gone.
