@@ -1,13 +1,10 @@
 #include "engine/workflow/setup_flow_model.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "engine/platform/shell_runner.h"
 #include "engine/platform/text.h"
-#include "engine/probes/disk_readiness.h"
 #include "engine/probes/macos_advisory.h"
-#include "engine/probes/network_readiness_probe.h"
 #include "engine/probes/setup_prober.h"
 #include "engine/probes/system_profiler.h"
 #include "engine/remediation/project_template.h"
@@ -41,8 +38,6 @@ std::vector<std::string> terminalIDs(const std::optional<SystemProfile>& profile
   if (t.wezterm) ids.push_back("wezterm");
   return ids;
 }
-
-std::int64_t gigabytes(std::int64_t bytes) { return std::llround(static_cast<double>(bytes) / 1e9); }
 
 }  // namespace
 
@@ -263,37 +258,11 @@ void SetupFlowModel::runReadiness() {
   auto executor = executor_;
   auto services = services_;
   executor_->background([=, this] {
-    ReadinessOutcome outcome;
-    if (networkConfig && services.http) {
-      outcome.network = NetworkReadinessProbe(*services.http).measure(*networkConfig);
-    }
-    if (diskConfig) {
-      std::optional<std::int64_t> available;
-      if (services.fs) {
-        try {
-          available = DiskReadiness::availableBytes(*services.fs, services.fs->homeDirectory());
-        } catch (...) {
-          available.reset();
-        }
-      }
-      outcome.disk = DiskReadiness::diskResult(available, *diskConfig);
-    }
+    const ReadinessOutcome outcome = checkReadiness(services, networkConfig, diskConfig);
     executor->main([this, alive, warnings, outcome]() mutable {
       if (alive.expired()) return;
-      if (outcome.network) {
-        const NetworkReadinessResult& network = *outcome.network;
-        send(usage_events::networkCheck(std::string(toString(network.verdict)), network.endpointsReachable,
-                                        network.endpointsTotal, network.downMbps, network.estimatedInstallSeconds));
-        if (shouldWarn(network.verdict)) warnings.push_back(ReadinessWarning::networkWarning(network));
-      }
-      if (outcome.disk) {
-        const DiskReadinessResult& disk = *outcome.disk;
-        std::optional<std::int64_t> availableGB;
-        if (disk.availableBytes) availableGB = gigabytes(*disk.availableBytes);
-        send(usage_events::diskSpaceCheck(std::string(toString(disk.verdict)), gigabytes(disk.worstCaseBytes),
-                                          gigabytes(disk.headroomBytes), availableGB));
-        if (shouldWarn(disk.verdict)) warnings.push_back(ReadinessWarning::diskWarning(disk));
-      }
+      for (UsageEvent& event : outcome.events()) send(std::move(event));
+      for (ReadinessWarning& warning : outcome.warnings()) warnings.push_back(std::move(warning));
       pendingReadiness_ = std::move(warnings);
       showNextWarning();
     });

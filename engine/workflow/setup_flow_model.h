@@ -21,6 +21,7 @@
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/product_config.h"
 #include "engine/workflow/run_memory.h"
+#include "engine/workflow/run_readiness.h"
 #include "engine/workflow/setup_stage.h"
 #include "engine/workflow/spine_provider.h"
 
@@ -128,11 +129,6 @@ class SetupFlowModel {
   ExperienceContext experienceContext() const;
 
  private:
-  struct ReadinessOutcome {
-    std::optional<NetworkReadinessResult> network;
-    std::optional<DiskReadinessResult> disk;
-  };
-
   void load();
   void gather(std::function<void(MachineSnapshot)> then);
   std::optional<SetupWorkflow> buildWorkflow() const;
