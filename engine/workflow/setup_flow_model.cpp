@@ -21,24 +21,6 @@ namespace {
 
 using Class = SetupDiagnosisClassification;
 
-// Once-only markers.
-constexpr const char* kOutcomeReportedMarker = "outcome_reported";
-constexpr const char* kSatisfactionResolvedMarker = "satisfaction_resolved";
-
-std::vector<std::string> terminalIDs(const std::optional<SystemProfile>& profile) {
-  std::vector<std::string> ids;
-  if (!profile) return ids;
-  const Terminals& t = profile->terminals;
-  if (t.iterm) ids.push_back("iterm2");
-  if (t.ghostty) ids.push_back("ghostty");
-  if (t.warp) ids.push_back("warp");
-  if (t.hyper) ids.push_back("hyper");
-  if (t.alacritty) ids.push_back("alacritty");
-  if (t.kitty) ids.push_back("kitty");
-  if (t.wezterm) ids.push_back("wezterm");
-  return ids;
-}
-
 }  // namespace
 
 SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::shared_ptr<UsageEventTracking> tracker,
@@ -46,10 +28,9 @@ SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::
                                ProfileFunction profiler)
     : services_(std::move(services)),
       config_(std::move(config)),
-      tracker_(std::move(tracker)),
       executor_(std::move(executor)),
-      onceOnly_(std::move(onceOnly)),
       memory_(services_.store, config_),
+      events_(std::move(tracker), config_.spinePolicy, std::move(onceOnly)),
       profiler_(std::move(profiler)),
       step_(Step::of(Step::Kind::loading)) {
   if (!profiler_) {
@@ -84,10 +65,6 @@ void SetupFlowModel::setStep(Step step) {
   notify();
 }
 
-void SetupFlowModel::send(UsageEvent event) const {
-  if (tracker_) track(*tracker_, std::move(event));
-}
-
 // ---- Start and experience ----
 
 void SetupFlowModel::start(std::optional<SystemProfile> fallbackProfile) {
@@ -106,7 +83,7 @@ void SetupFlowModel::answerExperience(const std::string& bucket, bool skipped) {
   experienceBucket_ = bucket;
   experienceSkipped_ = skipped;
   experienceAsked_ = true;
-  send(usage_events::experienceBucket(bucket));
+  events_.experienceAnswered(bucket);
   load();
 }
 
@@ -166,7 +143,7 @@ void SetupFlowModel::load() {
     createdProjectPaths_ = memory_.createdProjectPaths();
     workflow_ = buildWorkflow();
     notify();
-    emitDiagnosis();
+    events_.diagnosisReached(workflow_, profile_);
     setStep(Step::of(Step::Kind::diagnosisSummary));
   });
 }
@@ -189,26 +166,6 @@ std::optional<SetupWorkflow> SetupFlowModel::buildWorkflow() const {
   return built;
 }
 
-void SetupFlowModel::emitDiagnosis() {
-  if (didEmitDiagnosis_) return;
-  didEmitDiagnosis_ = true;
-  std::vector<std::string> fixable;
-  std::vector<std::string> blocked;
-  if (workflow_) {
-    for (const auto& stage : workflow_->stages(DomainPlacement::primary)) {
-      const Class classification = stage->diagnosis().classification;
-      if (classification == Class::fixable) fixable.push_back(stage->domainID());
-      if (classification == Class::blocked) blocked.push_back(stage->domainID());
-    }
-  }
-  const std::string reason = !blocked.empty() ? "blocked" : (!fixable.empty() ? "fixable" : "ready");
-  JSONObject extras;
-  if (config_.spinePolicy && config_.spinePolicy->diagnosisPayloadExtras) {
-    extras = config_.spinePolicy->diagnosisPayloadExtras(profile_);
-  }
-  send(usage_events::diagnosisReached(reason, fixable, blocked, terminalIDs(profile_), extras));
-}
-
 void SetupFlowModel::refresh(const std::string& domain) {
   gather([this, domain](MachineSnapshot snapshot) {
     if (snapshot.profile) profile_ = std::move(snapshot.profile);
@@ -224,7 +181,7 @@ void SetupFlowModel::refresh(const std::string& domain) {
 void SetupFlowModel::continueFromDiagnosis() {
   if (probes_ && config_.spinePolicy && config_.spinePolicy->postDiagnosisDecline) {
     if (const std::optional<std::string> owner = config_.spinePolicy->postDiagnosisDecline(*probes_)) {
-      send(usage_events::competingOwnerSurfaced(*owner));
+      events_.declineShown(*owner);
       setStep(Step::decline(*owner));
       return;
     }
@@ -234,7 +191,7 @@ void SetupFlowModel::continueFromDiagnosis() {
 
 void SetupFlowModel::continueAfterDecline() {
   if (step_.kind == Step::Kind::postDiagnosisDecline) {
-    send(usage_events::competingOwnerAction(step_.name, "continue"));
+    events_.declineContinued(step_.name);
   }
   runReadiness();
 }
@@ -261,7 +218,7 @@ void SetupFlowModel::runReadiness() {
     const ReadinessOutcome outcome = checkReadiness(services, networkConfig, diskConfig);
     executor->main([this, alive, warnings, outcome]() mutable {
       if (alive.expired()) return;
-      for (UsageEvent& event : outcome.events()) send(std::move(event));
+      events_.readinessMeasured(outcome);
       for (ReadinessWarning& warning : outcome.warnings()) warnings.push_back(std::move(warning));
       pendingReadiness_ = std::move(warnings);
       showNextWarning();
@@ -281,19 +238,7 @@ void SetupFlowModel::showNextWarning() {
 
 void SetupFlowModel::resolveReadinessWarning(ReadinessAction action) {
   if (step_.kind != Step::Kind::readinessWarning) return;
-  const std::string actionText = action == ReadinessAction::continueRun ? "continue" : "stop";
-  const ReadinessWarning& warning = step_.warning;
-  switch (warning.kind) {
-    case ReadinessWarning::Kind::network:
-      send(usage_events::networkWarningAction(actionText, std::string(toString(warning.network.verdict))));
-      break;
-    case ReadinessWarning::Kind::disk:
-      send(usage_events::diskWarningAction(actionText, std::string(toString(warning.disk.verdict))));
-      break;
-    case ReadinessWarning::Kind::outdatedMacOS:
-      send(usage_events::macosAdvisoryAction(actionText, warning.major));
-      break;
-  }
+  events_.readinessResolved(step_.warning, action == ReadinessAction::continueRun);
   if (action == ReadinessAction::continueRun) {
     showNextWarning();
     return;
@@ -386,32 +331,14 @@ void SetupFlowModel::stageShown(const std::string& domain) {
   const SetupStage* stage = stageFor(domain);
   if (!stage) return;
   const Class classification = stage->diagnosis().classification;
-  const auto& policy = config_.spinePolicy;
-  if (classification == Class::blocked && emittedBlockedDomains_.insert(domain).second) {
-    if (probes_ && policy && policy->onStageBlocked) policy->onStageBlocked(domain, *probes_);
-  }
-  if (classification == Class::ready) {
-    advance(domain);
-    return;
-  }
-  if (policy) {
-    const auto offer = policy->offers.find(domain);
-    if (offer != policy->offers.end() && emittedOfferDomains_.insert(domain).second) {
-      // A spine offer has no next step and this product asks no goal: both go out as null.
-      send(usage_events::offerShown(offer->second.offerID, offer->second.offerSurface, offer->second.eligibilityReason,
-                                    std::nullopt, std::nullopt));
-    }
-  }
+  events_.stageShown(domain, classification, probes_);
+  if (classification == Class::ready) advance(domain);
 }
 
 void SetupFlowModel::showStage(const std::string& domain) { setStep(Step::stage(domain)); }
 
 void SetupFlowModel::offerAction(const std::string& domain, usage_events::OfferActionKind action) {
-  if (!config_.spinePolicy) return;
-  const auto offer = config_.spinePolicy->offers.find(domain);
-  if (offer == config_.spinePolicy->offers.end() || !actedOfferDomains_.insert(domain).second) return;
-  send(
-      usage_events::offerAction(offer->second.offerID, offer->second.offerSurface, action, std::nullopt, std::nullopt));
+  events_.offerActed(domain, action);
 }
 
 // ---- Installs ----
@@ -530,18 +457,7 @@ void SetupFlowModel::verify() {
       verifyResult_ = std::move(result);
       notify();
       const SetupVerificationResult& stored = *verifyResult_;
-      if (!didEmitVerify_) {
-        didEmitVerify_ = true;
-        JSONObject extras;
-        if (config_.spinePolicy && config_.spinePolicy->verifyPayloadExtras) {
-          extras = config_.spinePolicy->verifyPayloadExtras(stored, profile_);
-        }
-        if (stored.passed) {
-          send(usage_events::verifyPassed(stored, extras));
-        } else {
-          send(usage_events::verifyFailed(stored, stored.exitCode.value_or(-1), extras));
-        }
-      }
+      events_.verified(stored, profile_);
       if (stored.passed) {
         startOffers();
       } else {
@@ -578,28 +494,26 @@ void SetupFlowModel::buildOutcomeAudit() {
 }
 
 bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
-  if (onceOnly_->insert(kOutcomeReportedMarker) && config_.spinePolicy && config_.spinePolicy->onOutcomeReported) {
-    config_.spinePolicy->onOutcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
-  }
+  events_.outcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
   if (memory_.satisfactionSubmitted()) {
     runEnded_ = true;
     notify();
     return true;
   }
-  if (onceOnly_->markSatisfactionShown()) send(usage_events::npsShown());
+  events_.satisfactionShown();
   setStep(Step::of(Step::Kind::satisfaction));
   return false;
 }
 
 void SetupFlowModel::markSatisfactionResolved() {
-  onceOnly_->insert(kSatisfactionResolvedMarker);
+  events_.satisfactionResolved();
   satisfactionResolved_ = true;
   notify();
 }
 
 void SetupFlowModel::satisfactionDismissed() {
   if (satisfactionResolved_) return;
-  if (onceOnly_->insert(kSatisfactionResolvedMarker)) send(usage_events::npsDismissed());
+  events_.satisfactionDismissed();
   satisfactionResolved_ = true;
   notify();
 }

@@ -22,6 +22,7 @@
 #include "engine/workflow/product_config.h"
 #include "engine/workflow/run_memory.h"
 #include "engine/workflow/run_readiness.h"
+#include "engine/workflow/run_usage_events.h"
 #include "engine/workflow/setup_stage.h"
 #include "engine/workflow/spine_provider.h"
 
@@ -30,8 +31,9 @@ namespace bnch {
 // Drives one setup run, from the experience question to the satisfaction
 // question: profiles the Mac, probes, builds the workflow through the product's
 // spine, walks the primary stages, verifies, offers, gates the optional part and
-// reports the outcome. Owns the current step, what persists across launches and
-// the run's usage events.
+// reports the outcome. Owns the state of the run and its transitions; beside it,
+// RunMemory keeps what lasts across launches, RunUsageEvents turns transitions
+// into usage events, takeMachineSnapshot gathers and checkReadiness measures.
 //
 // Threads: every operation and every listener call happens on the thread that
 // owns the model (the executor's main side). Profiling, probing, readiness
@@ -132,7 +134,6 @@ class SetupFlowModel {
   void load();
   void gather(std::function<void(MachineSnapshot)> then);
   std::optional<SetupWorkflow> buildWorkflow() const;
-  void emitDiagnosis();
   void runReadiness();
   void showNextWarning();
   void startPrimaryPath();
@@ -149,14 +150,12 @@ class SetupFlowModel {
   void setStep(Step step);
   void notify();
   const SetupStage* stageFor(const std::string& domain) const;
-  void send(UsageEvent event) const;
 
   AppServices services_;
   ProductConfig config_;
-  std::shared_ptr<UsageEventTracking> tracker_;
   std::shared_ptr<Executor> executor_;
-  std::shared_ptr<OnceOnlyEvents> onceOnly_;
   RunMemory memory_;
+  RunUsageEvents events_;
   ProfileFunction profiler_;
   // Expires with the model; background work holds a weak reference and drops its
   // result when the model is gone.
@@ -174,11 +173,6 @@ class SetupFlowModel {
   // the outcome, so the outcome is matched against this one.
   std::optional<PendingInstall> approvedInstall_;
   std::map<std::string, std::string> failedStageErrors_;
-  std::set<std::string> emittedBlockedDomains_;
-  bool didEmitDiagnosis_ = false;
-  bool didEmitVerify_ = false;
-  std::set<std::string> emittedOfferDomains_;
-  std::set<std::string> actedOfferDomains_;
   bool satisfactionResolved_ = false;
   std::vector<ReadinessWarning> pendingReadiness_;
   std::optional<std::string> experienceBucket_;
