@@ -38,7 +38,7 @@ enum class URLErrorCode {
   dnsLookupFailed,
   networkConnectionLost,
   timedOut,
-  cancelled,
+  canceled,
   badServerResponse,
   badURL,
   dataNotAllowed,

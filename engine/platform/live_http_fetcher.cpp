@@ -241,7 +241,7 @@ URLError makeURLError(int curlCode, long osError) {
     case CURLE_UNSUPPORTED_PROTOCOL:
       return URLError(URLErrorCode::badURL, "unsupported URL");
     case CURLE_ABORTED_BY_CALLBACK:
-      return URLError(URLErrorCode::cancelled, "cancelled");
+      return URLError(URLErrorCode::canceled, "cancelled");
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_BAD_CONTENT_ENCODING:
       return URLError(URLErrorCode::badServerResponse, "The server returned a response that could not be read.");

@@ -21,7 +21,7 @@ std::string_view toString(Outcome outcome) {
   switch (outcome) {
     case Outcome::ready:
       return "ready";
-    case Outcome::still_blocked:
+    case Outcome::stillBlocked:
       return "still_blocked";
     case Outcome::unsure:
       return "unsure";

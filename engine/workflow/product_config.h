@@ -22,7 +22,7 @@ struct SystemProfile;
 enum class SetupFlow { diagnose, setupWorkflow };
 std::string_view toString(SetupFlow flow);
 
-enum class Outcome { ready, still_blocked, unsure };
+enum class Outcome { ready, stillBlocked, unsure };
 std::string_view toString(Outcome outcome);
 
 // Where a next-step option leads.

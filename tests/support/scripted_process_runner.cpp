@@ -137,7 +137,7 @@ ScriptedReply ScriptedReply::failsToStart(std::string message) {
 
 ScriptedReply ScriptedReply::hangs(std::vector<std::string> linesFirst) {
   ScriptedReply reply = streams(std::move(linesFirst), kTerminatedExitCode);
-  reply.hangsUntilCancelled = true;
+  reply.hangsUntilCanceled = true;
   return reply;
 }
 
@@ -398,7 +398,7 @@ ProcessResult ScriptedProcessRunner::run(const ProcessRequest& request) {
   if (reply.launchFailure) throw ProcessLaunchError(*reply.launchFailure);
   if (reply.sideEffect) reply.sideEffect(request);
   if (reply.runDelay.count() > 0) std::this_thread::sleep_for(reply.runDelay);
-  if (reply.hangsUntilCancelled) {
+  if (reply.hangsUntilCanceled) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return runsReleased_ || shuttingDown_; });
   }
@@ -418,7 +418,7 @@ void ScriptedProcessRunner::playStream(const Answer& answer, const std::shared_p
     }
     continuation.yield(ProcessStreamEvent::line(line.text));
   }
-  if (answer.reply.hangsUntilCancelled) {
+  if (answer.reply.hangsUntilCanceled) {
     process->waitForTermination(std::nullopt);
     return end(kTerminatedExitCode);
   }
@@ -439,7 +439,7 @@ EventStream<ProcessStreamEvent> ScriptedProcessRunner::stream(const ProcessReque
   if (answer.reply.sideEffect) answer.reply.sideEffect(request);
   if (cancellation) cancellation->attach(process);
   continuation.onTermination([cancellation, process](StreamTermination why) {
-    if (why != StreamTermination::cancelled) return;
+    if (why != StreamTermination::canceled) return;
     if (cancellation) {
       cancellation->cancel();
     } else {
@@ -448,8 +448,8 @@ EventStream<ProcessStreamEvent> ScriptedProcessRunner::stream(const ProcessReque
   });
 
   const bool paced =
-      answer.reply.hangsUntilCancelled || std::any_of(answer.lines.begin(), answer.lines.end(),
-                                                      [](const ScriptedLine& line) { return line.delay.count() > 0; });
+      answer.reply.hangsUntilCanceled || std::any_of(answer.lines.begin(), answer.lines.end(),
+                                                     [](const ScriptedLine& line) { return line.delay.count() > 0; });
   if (!paced) {
     playStream(answer, process, continuation);
   } else {

@@ -54,7 +54,7 @@ struct ScriptedReply {
   std::optional<std::string> launchFailure;  // set: the program cannot start, with this message
   // Streams: after the lines, wait until terminated, then exit with 143 (SIGTERM).
   // run(): block until ScriptedProcessRunner::releaseHangingRuns(), then answer.
-  bool hangsUntilCancelled = false;
+  bool hangsUntilCanceled = false;
   std::chrono::milliseconds runDelay{0};                  // run(): pause before answering
   std::function<void(const ProcessRequest&)> sideEffect;  // runs when the request arrives
 
