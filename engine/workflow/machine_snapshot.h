@@ -9,7 +9,7 @@
 #include "engine/probes/setup_prober.h"
 #include "engine/probes/system_profile.h"
 #include "engine/workflow/product_config.h"
-#include "engine/workflow/setup_stage.h"
+#include "engine/workflow/setup_workflow.h"
 #include "engine/workflow/spine_provider.h"
 
 namespace bnch {

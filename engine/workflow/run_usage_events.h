@@ -13,7 +13,7 @@
 #include "engine/workflow/flow_step.h"
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/run_readiness.h"
-#include "engine/workflow/setup_stage.h"
+#include "engine/workflow/setup_workflow.h"
 #include "engine/workflow/spine_render_policy.h"
 
 namespace bnch {

@@ -23,7 +23,7 @@
 #include "engine/workflow/run_memory.h"
 #include "engine/workflow/run_readiness.h"
 #include "engine/workflow/run_usage_events.h"
-#include "engine/workflow/setup_stage.h"
+#include "engine/workflow/setup_workflow.h"
 #include "engine/workflow/spine_provider.h"
 
 namespace bnch {
