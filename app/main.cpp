@@ -9,11 +9,11 @@
 
 #include "app/screen_tour.h"
 #include "app/single_instance.h"
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
-#include "engine/telemetry/run_lifecycle.h"
-#include "engine/telemetry/telemetry_service.h"
-#include "engine/workflow/python_render_policy.h"
+#include "engine/product/live_runtime.h"
+#include "engine/product/python_product.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/workflow/product_config.h"
 #include "ui/qt_executor.h"
 #include "ui/qt_platform_services.h"
 #include "ui/root_model.h"
@@ -22,7 +22,7 @@ Q_IMPORT_QML_PLUGIN(BenchkitPlugin)
 
 int main(int argc, char* argv[]) {
   // Before anything reads it: from here on every reader sees the Python product.
-  bnch::ProductConfig::setCurrent(bnch::ProductConfig::python());
+  bnch::ProductConfig::setCurrent(bnch::pythonProduct());
 
   QGuiApplication app(argc, argv);
   QGuiApplication::setApplicationName(QString::fromStdString(bnch::ProductConfig::current().displayName));
@@ -34,19 +34,23 @@ int main(int argc, char* argv[]) {
     return 0;
   }
 
-  // The shared telemetry service lives until the process ends; the policy's
-  // outcome events and the flow's events go through it.
-  std::shared_ptr<bnch::UsageEventTracking> tracker(&bnch::TelemetryService::shared(),
-                                                    [](bnch::UsageEventTracking*) {});
+  // The telemetry service, the run lifecycle and the once-only markers live until
+  // the process ends (never deleted: telemetry workers may still be finishing a
+  // request while it exits); the policy's outcome events and the flow's events go
+  // through the one telemetry service.
+  const bnch::AppServices services = bnch::AppServices::live();
+  auto* runtime = new bnch::LiveRuntime(services, bnch::ProductConfig::current());
+  const std::shared_ptr<bnch::UsageEventTracking> tracker = runtime->telemetry();
   bnch::setPythonPolicyEventTracker(tracker);
 
   bnch::ui::QtPlatformServices platform;
   bnch::ui::RootModel root({
-      .services = bnch::AppServices::live(),
+      .services = services,
       .config = bnch::ProductConfig::current(),
       .tracker = tracker,
-      .lifecycle = &bnch::RunLifecycle::shared(),
-      .runID = bnch::TelemetryService::shared().runIDString(),
+      .onceOnly = runtime->onceOnly(),
+      .lifecycle = &runtime->lifecycle(),
+      .runID = runtime->telemetry()->runIDString(),
       .executor = std::make_shared<bnch::ui::QtExecutor>(),
       .platform = &platform,
   });

@@ -103,7 +103,9 @@ int inside() {
   const double cpuBefore = childCpuSeconds();
   for (int i = 0; i < rounds; ++i) {
     const auto start = Clock::now();
-    auto profile = std::async(std::launch::async, [&] { return bnch::SystemProfiler(shell, *services.fs).profile(); });
+    auto profile = std::async(std::launch::async, [&] {
+      return bnch::SystemProfiler(shell, *services.fs, bnch::ProfilerEnvironment::current()).profile();
+    });
     auto bundle = std::async(std::launch::async, [&] { return bnch::PythonProber().probe(shell, *services.fs); });
     const auto snapshot = profile.get();
     const auto answers = bundle.get();

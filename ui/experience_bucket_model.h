@@ -4,7 +4,7 @@
 #include <QAbstractListModel>
 #include <vector>
 
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 
 namespace bnch::ui {
 

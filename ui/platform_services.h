@@ -25,7 +25,7 @@ class PlatformServices {
   virtual void copyToClipboard(const QString& text) = 0;
   // Shows the alert over the window and returns at once; the person dismisses it.
   virtual void showAlert(const Alert& alert) = 0;
-  // Asks for a folder; `done` gets the chosen path, or nothing when cancelled.
+  // Asks for a folder; `done` gets the chosen path, or nothing when canceled.
   virtual void chooseFolder(const QString& title, std::function<void(std::optional<QString>)> done) = 0;
   // Shows the folder in the file browser.
   virtual bool revealFolder(const QString& path) = 0;

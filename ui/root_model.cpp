@@ -20,12 +20,12 @@ constexpr const char* consentedSuffix = ".consented";
 
 RootModel::RootModel(RootDependencies dependencies, QObject* parent)
     : QObject(parent), deps_(std::move(dependencies)), navigation_(new NavigationModel(this)) {
-  Q_ASSERT(deps_.lifecycle && deps_.executor && deps_.platform);
+  Q_ASSERT(deps_.onceOnly && deps_.lifecycle && deps_.executor && deps_.platform);
   hasConsented_ = deps_.services.store && deps_.services.store->boolean(deps_.config.defaultsKey(consentedSuffix));
   if (!deps_.profiler) {
-    deps_.profiler = [services = deps_.services] {
+    deps_.profiler = [services = deps_.services, environment = ProfilerEnvironment::current()] {
       const ShellRunner shell(services.processRunner);
-      return SystemProfiler(shell, *services.fs).profile();
+      return SystemProfiler(shell, *services.fs, environment).profile();
     };
   }
 }
@@ -102,7 +102,8 @@ void RootModel::tellLifecycle() {
 }
 
 FlowModel* RootModel::makeFlowModel(QObject* owner) {
-  auto model = std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor);
+  auto model = std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor,
+                                                deps_.onceOnly);
   auto* flow = new FlowModel(std::move(model), profile_, owner ? owner : this);
   // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
   QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/platform/executor.h"
 #include "engine/probes/system_profile.h"
 #include "engine/telemetry/run_lifecycle.h"
 #include "engine/telemetry/usage_event_tracking.h"
+#include "engine/workflow/once_only_events.h"
 #include "ui/navigation_model.h"
 #include "ui/platform_services.h"
 
@@ -30,6 +31,8 @@ struct RootDependencies {
   AppServices services;
   ProductConfig config;
   std::shared_ptr<UsageEventTracking> tracker;
+  // The once-only event markers every flow model of the process shares.
+  std::shared_ptr<OnceOnlyEvents> onceOnly;
   RunLifecycle* lifecycle = nullptr;
   // The telemetry service's run identifier in lower case.
   std::string runID;

@@ -12,7 +12,7 @@
 namespace bnch {
 
 // Why a stream ended, as told to its termination handler.
-enum class StreamTermination { finished, cancelled };
+enum class StreamTermination { finished, canceled };
 
 // A thread-safe, unbounded channel of events from one producer to one consumer.
 //
@@ -24,7 +24,7 @@ enum class StreamTermination { finished, cancelled };
 //
 // The termination handler (Continuation::onTermination) runs exactly once:
 // when the producer finishes, or when the consumer cancels, whichever is first.
-// It runs on the thread that finished or cancelled, outside the stream's lock.
+// It runs on the thread that finished or canceled, outside the stream's lock.
 //
 // All members may be called from any thread.
 template <class T>
@@ -34,7 +34,7 @@ class EventStream {
     std::condition_variable ready;
     std::deque<T> buffer;
     bool finished = false;
-    bool cancelled = false;
+    bool canceled = false;
     bool terminated = false;  // the termination handler has been claimed
     std::function<void(StreamTermination)> onTermination;
   };
@@ -50,11 +50,11 @@ class EventStream {
   class Continuation {
    public:
     // Appends an event. Returns false, dropping the event, once the consumer has
-    // cancelled or the stream has finished.
+    // canceled or the stream has finished.
     bool yield(T value) const {
       {
         std::lock_guard lock(state_->mutex);
-        if (state_->cancelled || state_->finished) return false;
+        if (state_->canceled || state_->finished) return false;
         state_->buffer.push_back(std::move(value));
       }
       state_->ready.notify_all();
@@ -66,7 +66,7 @@ class EventStream {
       std::function<void(StreamTermination)> handler;
       {
         std::lock_guard lock(state_->mutex);
-        if (state_->finished || state_->cancelled) return;
+        if (state_->finished || state_->canceled) return;
         state_->finished = true;
         handler = claimTermination(*state_);
       }
@@ -74,7 +74,7 @@ class EventStream {
       if (handler) handler(StreamTermination::finished);
     }
 
-    // Installs the handler run once when the stream finishes or is cancelled.
+    // Installs the handler run once when the stream finishes or is canceled.
     // If that has already happened, the handler runs at once on this thread.
     void onTermination(std::function<void(StreamTermination)> handler) const {
       std::optional<StreamTermination> already;
@@ -84,15 +84,15 @@ class EventStream {
           state_->onTermination = std::move(handler);
           return;
         }
-        already = state_->cancelled ? StreamTermination::cancelled : StreamTermination::finished;
+        already = state_->canceled ? StreamTermination::canceled : StreamTermination::finished;
       }
       if (handler) handler(*already);
     }
 
-    // True once the consumer has cancelled (or dropped) the stream.
-    bool isCancelled() const {
+    // True once the consumer has canceled (or dropped) the stream.
+    bool isCanceled() const {
       std::lock_guard lock(state_->mutex);
-      return state_->cancelled;
+      return state_->canceled;
     }
 
    private:
@@ -128,12 +128,12 @@ class EventStream {
   ~EventStream() { cancel(); }
 
   // Blocks until the next event, or returns nothing once the stream has ended
-  // (finished and drained) or been cancelled.
+  // (finished and drained) or been canceled.
   std::optional<T> next() {
     if (!state_) return std::nullopt;
     std::unique_lock lock(state_->mutex);
-    state_->ready.wait(lock, [&] { return !state_->buffer.empty() || state_->finished || state_->cancelled; });
-    if (state_->cancelled || state_->buffer.empty()) return std::nullopt;
+    state_->ready.wait(lock, [&] { return !state_->buffer.empty() || state_->finished || state_->canceled; });
+    if (state_->canceled || state_->buffer.empty()) return std::nullopt;
     T value = std::move(state_->buffer.front());
     state_->buffer.pop_front();
     return value;
@@ -146,13 +146,13 @@ class EventStream {
     std::function<void(StreamTermination)> handler;
     {
       std::lock_guard lock(state_->mutex);
-      if (state_->cancelled) return;
+      if (state_->canceled) return;
       state_->buffer.clear();
-      if (!state_->finished) state_->cancelled = true;
+      if (!state_->finished) state_->canceled = true;
       handler = claimTermination(*state_);
     }
     state_->ready.notify_all();
-    if (handler) handler(StreamTermination::cancelled);
+    if (handler) handler(StreamTermination::canceled);
   }
 
   // Takes every remaining event until the end of the stream.

@@ -20,9 +20,9 @@ struct HTTPRequest {
   HTTPHeaders headers;
   std::string body;
   double timeoutSeconds = 60.0;  // whole request
-  // When set, the request stops with URLError(cancelled) soon after the flag turns
+  // When set, the request stops with URLError(canceled) soon after the flag turns
   // true (it is checked whenever bytes arrive and about once a second meanwhile).
-  std::shared_ptr<const std::atomic<bool>> cancelled{};
+  std::shared_ptr<const std::atomic<bool>> canceled{};
   // Above 0: give up with URLError(timedOut) once less than one byte a second has
   // arrived for this many seconds (a stalled transfer).
   double stallTimeoutSeconds = 0;
@@ -46,7 +46,7 @@ enum class URLErrorCode {
   dnsLookupFailed,
   networkConnectionLost,
   timedOut,
-  cancelled,
+  canceled,
   badServerResponse,
   badURL,
   dataNotAllowed,

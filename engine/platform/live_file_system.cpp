@@ -16,6 +16,8 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/platform/utf8.h"
+
 namespace bnch {
 namespace fs = std::filesystem;
 
@@ -48,42 +50,6 @@ void closeQuietly(int fd) {
   int saved = errno;
   ::close(fd);
   errno = saved;
-}
-
-// Valid UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(const std::string& text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t size = text.size();
-  std::size_t i = 0;
-  while (i < size) {
-    unsigned char lead = bytes[i];
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (i + length > size) return false;
-    if (bytes[i + 1] < low || bytes[i + 1] > high) return false;
-    for (std::size_t k = 2; k < length; ++k) {
-      if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 // Follows a chain of symbolic links to the path a write should replace; the last

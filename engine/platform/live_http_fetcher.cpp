@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "engine/platform/live_file_system.h"
+#include "engine/platform/text.h"
 
 namespace bnch {
 
@@ -29,11 +30,7 @@ void ensureCurlInitialised() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string trim(const std::string& text) {
-  auto first = text.find_first_not_of(" \t");
-  auto last = text.find_last_not_of(" \t\r\n");
-  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
-}
+std::string trim(std::string_view text) { return std::string(trimmedOf(text, " \t\r\n")); }
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
@@ -68,10 +65,10 @@ class Transfer {
       curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, 1L);
       curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::ceil(request_.stallTimeoutSeconds)));
     }
-    if (request_.cancelled) {
+    if (request_.canceled) {
       curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
       curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &Transfer::onTick);
-      curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, request_.cancelled.get());
+      curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, request_.canceled.get());
     }
 
     if (request_.method == "GET") {
@@ -171,7 +168,7 @@ struct DownloadState {
   int fd = -1;
   int writeError = 0;
   const DownloadProgress* progress = nullptr;
-  const std::atomic<bool>* cancelled = nullptr;
+  const std::atomic<bool>* canceled = nullptr;
   std::int64_t reported = -1;
   std::exception_ptr failure;
 };
@@ -194,7 +191,7 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* c
 
 int reportProgress(void* context, curl_off_t expected, curl_off_t received, curl_off_t, curl_off_t) {
   auto* state = static_cast<DownloadState*>(context);
-  if (state->cancelled != nullptr && state->cancelled->load()) return 1;
+  if (state->canceled != nullptr && state->canceled->load()) return 1;
   if (state->progress == nullptr || !*state->progress || received == state->reported) return 0;
   state->reported = received;
   try {
@@ -261,7 +258,7 @@ URLError makeURLError(int curlCode, long osError) {
     case CURLE_UNSUPPORTED_PROTOCOL:
       return URLError(URLErrorCode::badURL, "unsupported URL");
     case CURLE_ABORTED_BY_CALLBACK:
-      return URLError(URLErrorCode::cancelled, "cancelled");
+      return URLError(URLErrorCode::canceled, "cancelled");
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_BAD_CONTENT_ENCODING:
       return URLError(URLErrorCode::badServerResponse, "The server returned a response that could not be read.");
@@ -306,7 +303,7 @@ HTTPDownloadResult LiveHTTPFetcher::download(const HTTPRequest& request, const D
     throw URLError(URLErrorCode::other,
                    makeFileSystemError(errno, FileOperation::save, downloadName(request.url)).description());
   state.progress = &progress;
-  state.cancelled = request.cancelled.get();
+  state.canceled = request.canceled.get();
 
   curl_easy_setopt(transfer.handle(), CURLOPT_WRITEFUNCTION, &writeToFile);
   curl_easy_setopt(transfer.handle(), CURLOPT_WRITEDATA, &state);

@@ -515,7 +515,7 @@ void readStream(const std::shared_ptr<Child>& child, FileDescriptor fd,
   std::vector<Sink> sinks;
   sinks.push_back({std::move(fd), [&](const char* data, std::size_t size) {
                      // Nobody listens any more: keep draining so the child never blocks.
-                     if (!continuation.isCancelled()) splitter.feed(data, size, yieldLine);
+                     if (!continuation.isCanceled()) splitter.feed(data, size, yieldLine);
                    }});
   try {
     pumpUntilExit(*child, sinks);
@@ -629,7 +629,7 @@ EventStream<ProcessStreamEvent> LiveProcessRunner::stream(const ProcessRequest& 
   auto child = std::make_shared<Child>(pid);
   if (cancellation) cancellation->attach(child);
   continuation.onTermination([cancellation, child](StreamTermination why) {
-    if (why != StreamTermination::cancelled) return;
+    if (why != StreamTermination::canceled) return;
     if (cancellation) {
       cancellation->cancel();
     } else {

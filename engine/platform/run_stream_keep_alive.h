@@ -52,7 +52,7 @@ class KeepAliveStopSignal {
 // wrap() returns at once and starts two threads: one forwards the input's events
 // unchanged, the other (the watchdog) wakes every `tick` seconds. On time-out the
 // output gets the time-out line and completed -1, nothing more, and the input
-// stream is cancelled (which stops the work behind it). Exactly one terminal
+// stream is canceled (which stops the work behind it). Exactly one terminal
 // event reaches the output: the input's own completion or cancellation, or the
 // time-out. Dropping the output cancels the input and stops both threads.
 //

@@ -116,7 +116,7 @@ EventStream<StreamEvent> ShellRunner::stream(const std::string& executable, std:
   // Dropping the outer stream stops the child and releases the mapping thread,
   // which may be waiting for the inner stream's next event.
   continuation.onTermination([cancellation, inner](StreamTermination why) {
-    if (why != StreamTermination::cancelled) return;
+    if (why != StreamTermination::canceled) return;
     cancellation->cancel();
     inner->cancel();
   });

@@ -55,6 +55,13 @@ std::string trimmedText(std::string_view text) {
   return std::string(text.substr(begin, end - begin));
 }
 
+std::string_view trimmedOf(std::string_view text, std::string_view characters) {
+  const std::size_t first = text.find_first_not_of(characters);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(characters);
+  return text.substr(first, last - first + 1);
+}
+
 std::vector<std::string> nonEmptyLines(std::string_view text) {
   std::vector<std::string> lines;
   std::size_t start = 0;

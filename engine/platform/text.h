@@ -17,6 +17,9 @@ std::size_t lineBreakLength(std::string_view text, std::size_t i);
 // breaks above).
 std::string trimmedText(std::string_view text);
 
+// Without any of `characters` at either end (bytes, not characters of UTF-8).
+std::string_view trimmedOf(std::string_view text, std::string_view characters);
+
 // The lines of the text, split at any line break, empty lines dropped.
 std::vector<std::string> nonEmptyLines(std::string_view text);
 

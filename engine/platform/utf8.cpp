@@ -75,7 +75,35 @@ std::string repairFrom(std::string_view s, std::size_t start) {
   return out;
 }
 
+// Byte length of the character at `i`: a well-formed sequence or an ill-formed subpart.
+std::size_t characterLength(std::string_view s, std::size_t i) {
+  const int n = sequenceAt(s, i);
+  return static_cast<std::size_t>(n > 0 ? n : -n);
+}
+
 }  // namespace
+
+bool isValidUtf8(std::string_view bytes) { return firstInvalid(bytes) == bytes.size(); }
+
+std::size_t utf8::characterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t index = 0; index < text.size(); index += characterLength(text, index)) ++count;
+  return count;
+}
+
+std::string utf8::prefix(std::string_view text, std::size_t characters) {
+  std::size_t index = 0;
+  for (std::size_t taken = 0; taken < characters && index < text.size(); ++taken) index += characterLength(text, index);
+  return std::string(text.substr(0, index));
+}
+
+std::string utf8::suffix(std::string_view text, std::size_t characters) {
+  const std::size_t total = characterCount(text);
+  if (total <= characters) return std::string(text);
+  std::size_t index = 0;
+  for (std::size_t skipped = 0; skipped < total - characters; ++skipped) index += characterLength(text, index);
+  return std::string(text.substr(index));
+}
 
 std::string decodeUtf8Lossy(std::string bytes) {
   const std::size_t bad = firstInvalid(bytes);

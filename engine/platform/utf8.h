@@ -17,4 +17,16 @@ std::string decodeUtf8Lossy(std::string bytes);
 // without splitting a character.
 std::size_t utf8CompletePrefixLength(std::string_view bytes);
 
+// Whether `bytes` is well-formed UTF-8 (by the rule above).
+bool isValidUtf8(std::string_view bytes);
+
+// Character-wise cuts of UTF-8 text. A character is one code point, or one
+// ill-formed subpart (what decodeUtf8Lossy replaces with one U+FFFD); a cut never
+// splits a multi-byte sequence.
+namespace utf8 {
+std::size_t characterCount(std::string_view text);
+std::string prefix(std::string_view text, std::size_t characters);  // the first N characters
+std::string suffix(std::string_view text, std::size_t characters);  // the last N characters
+}  // namespace utf8
+
 }  // namespace bnch

@@ -2,10 +2,10 @@
 
 #include <future>
 
+#include "engine/contracts/homebrew_contract.h"
 #include "engine/probes/probe_files.h"
 #include "engine/probes/probe_text.h"
-#include "engine/remediation/shell_configurator.h"
-#include "engine/tools/homebrew_contract.h"
+#include "engine/probes/shell_setup.h"
 
 namespace bnch {
 namespace {
@@ -84,11 +84,7 @@ SetupProbeBundle FoundationProber::probe(const ShellRunner& shell, FileSystemOpe
   for (std::string_view location : HomebrewContract::brewLocations) {
     if (ProbeFiles::exists(fs, std::string(location))) bundle.installedPrimaryToolLocations.emplace_back(location);
   }
-  try {
-    bundle.shellConfigured = ShellConfigurator(fs).isConfigured();
-  } catch (const std::exception&) {
-    bundle.shellConfigured = false;
-  }
+  bundle.shellConfigured = shell_setup::isConfigured(fs);
   bundle.agentDocNeeded = agentDocNeeded(fs);
   bundle.projectExists = ProbeFiles::exists(fs, fs.homeDirectory() / projectRelativePath);
   bundle.companionToolPresent = false;

@@ -1,13 +1,10 @@
 #pragma once
 
 #include <optional>
-#include <set>
 #include <string>
-#include <vector>
 
 #include "engine/platform/file_system.h"
 #include "engine/probes/bnch_language.h"
-#include "engine/remediation/setup_remediation.h"
 
 namespace bnch {
 
@@ -28,19 +25,13 @@ struct LanguageStatus {
   bool operator==(const LanguageStatus&) const = default;
 };
 
-// Reports, from file checks alone, what already manages each language, and turns
-// a selection of languages into the remediations that install them. `status`
+// Reports, from file checks alone, what already manages each language. `status`
 // blocks briefly on the file system, which must outlive the detector.
 class LanguageDetector {
  public:
   explicit LanguageDetector(const FileSystemOperating& fs) : fs_(fs) {}
 
   LanguageStatus status(BNCHLanguage language) const;
-
-  // In order: uv for Python, mise when node or ruby is selected or more than one
-  // language is, Node and Ruby through mise, Temurin for Java, and Rust through
-  // mise when mise is needed, else through rustup.
-  static std::vector<SetupRemediation> remediations(const std::set<BNCHLanguage>& selection, bool refreshIndex);
 
  private:
   const FileSystemOperating& fs_;

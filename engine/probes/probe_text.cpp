@@ -4,18 +4,7 @@
 #include "engine/platform/utf8.h"
 
 namespace bnch {
-namespace {
-
-std::string trim(std::string_view text, std::string_view characters) {
-  const std::size_t first = text.find_first_not_of(characters);
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(characters);
-  return std::string(text.substr(first, last - first + 1));
-}
-
-}  // namespace
-
-std::string ProbeText::trimSpacesAndTabs(std::string_view text) { return trim(text, " \t"); }
+std::string ProbeText::trimSpacesAndTabs(std::string_view text) { return std::string(trimmedOf(text, " \t")); }
 
 std::string ProbeText::trimWhitespace(std::string_view text) { return trimmedText(text); }
 

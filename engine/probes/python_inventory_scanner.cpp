@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "engine/contracts/uv_contract.h"
+#include "engine/contracts/version_text.h"
 #include "engine/probes/probe_files.h"
-#include "engine/tools/uv_contract.h"
-#include "engine/tools/version_text.h"
 
 namespace bnch {
 namespace {

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/tools/uv_contract.h"
-#include "engine/tools/version_text.h"
+#include "engine/contracts/uv_contract.h"
+#include "engine/contracts/version_text.h"
 
 namespace bnch {
 namespace {

@@ -6,7 +6,7 @@
 #include "engine/platform/text.h"
 #include "engine/probes/probe_files.h"
 #include "engine/probes/python_ownership.h"
-#include "engine/tools/version_text.h"
+#include "engine/contracts/version_text.h"
 
 namespace bnch {
 namespace {

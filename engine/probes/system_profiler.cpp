@@ -9,12 +9,12 @@
 #include <functional>
 #include <future>
 
+#include "engine/contracts/homebrew_contract.h"
 #include "engine/probes/java_probe.h"
 #include "engine/probes/probe_files.h"
 #include "engine/probes/probe_text.h"
 #include "engine/probes/property_list.h"
 #include "engine/probes/xcode_clt_probe.h"
-#include "engine/tools/homebrew_contract.h"
 
 namespace bnch {
 namespace {

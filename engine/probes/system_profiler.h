@@ -28,13 +28,13 @@ struct ProfilerEnvironment {
 // probe, which gives true. A program's answer that is not UTF-8 counts as no
 // answer; in line-by-line answers only the lines that are not UTF-8 are dropped.
 // The shell runner's process runner and the file system must outlive the call;
-// `profile` may be called from any thread.
+// `profile` may be called from any thread. `environment` is usually
+// ProfilerEnvironment::current(), read by the caller.
 class SystemProfiler {
  public:
   static constexpr std::string_view systemVersionPlist = "/System/Library/CoreServices/SystemVersion.plist";
 
-  SystemProfiler(const ShellRunner& shell, const FileSystemOperating& fs,
-                 ProfilerEnvironment environment = ProfilerEnvironment::current(),
+  SystemProfiler(const ShellRunner& shell, const FileSystemOperating& fs, ProfilerEnvironment environment,
                  std::chrono::milliseconds timeLimit = ProbeProcess::defaultTimeLimit);
 
   SystemProfile profile() const;

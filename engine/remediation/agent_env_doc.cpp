@@ -24,8 +24,8 @@ bool mentions(const FileSystemOperating& fs, const fs::path& path, std::string_v
 
 }  // namespace
 
-AgentEnvDoc::AgentEnvDoc(FileSystemOperating& fs, const ProductConfig& config)
-    : fs_(&fs), productName_(config.shellConfigMarker) {}
+AgentEnvDoc::AgentEnvDoc(FileSystemOperating& fs, const ProductNames& product)
+    : fs_(&fs), productName_(product.shellConfigMarker) {}
 
 AgentEnvDoc::Detection AgentEnvDoc::detect() const {
   const fs::path home = fs_->homeDirectory();

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/file_system.h"
 #include "engine/remediation/writer_report.h"
 
@@ -34,7 +34,7 @@ class AgentEnvDoc {
     bool operator==(const Detection&) const = default;
   };
 
-  explicit AgentEnvDoc(FileSystemOperating& fs, const ProductConfig& config = ProductConfig::current());
+  explicit AgentEnvDoc(FileSystemOperating& fs, const ProductNames& product);
 
   WriterReport write() const;
 

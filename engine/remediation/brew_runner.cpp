@@ -12,7 +12,7 @@
 #include "engine/remediation/install_transcript.h"
 #include "engine/remediation/package_download.h"
 #include "engine/remediation/pkg_installer.h"
-#include "engine/tools/homebrew_contract.h"
+#include "engine/contracts/homebrew_contract.h"
 
 namespace bnch {
 
@@ -224,7 +224,7 @@ struct CaskJob {
       emit("Verifying download checksum…");
       PackageDownload::verifyChecksum(*fs, *package, asset.checksum, std::string(BrewRunner::pkgDomain), 6);
     } catch (const URLError& error) {
-      if (error.code() == URLErrorCode::cancelled || cancellation->isCanceled()) return StreamEvent::canceled();
+      if (error.code() == URLErrorCode::canceled || cancellation->isCanceled()) return StreamEvent::canceled();
       if (error.code() == URLErrorCode::timedOut) {
         emit(fallback.timeoutMessage);
         return StreamEvent::completed(1);
@@ -253,7 +253,7 @@ struct CaskJob {
   }
 
   void throwIfCanceled() const {
-    if (cancellation->isCanceled()) throw URLError(URLErrorCode::cancelled, "cancelled");
+    if (cancellation->isCanceled()) throw URLError(URLErrorCode::canceled, "cancelled");
   }
 };
 
@@ -264,7 +264,7 @@ std::pair<EventStream<StreamEvent>, EventStream<StreamEvent>::Continuation> canc
   auto [stream, continuation] = EventStream<StreamEvent>::make();
   if (cancellable) cancellable->setCurrent(cancellation);
   continuation.onTermination([cancellation](StreamTermination how) {
-    if (how == StreamTermination::cancelled) cancellation->cancel();
+    if (how == StreamTermination::canceled) cancellation->cancel();
   });
   return {std::move(stream), continuation};
 }

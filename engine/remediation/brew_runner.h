@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/event_stream.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/http_fetching.h"
@@ -85,11 +85,11 @@ class BrewRunner {
 
   struct Options {
     Environment applicationEnvironment;
-    ProductConfig config = ProductConfig::current();
+    ProductNames config;  // names the caches folder the fallback package is downloaded into
     std::string architecture = "aarch64";
     double retryDelaySeconds = 2;
     // Pauses before the single retry; returns false when `stop` is signalled
-    // (the install was cancelled). Injected so tests need not wait.
+    // (the install was canceled). Injected so tests need not wait.
     std::function<bool(double seconds, const KeepAliveStopSignal& stop)> sleep =
         [](double seconds, const KeepAliveStopSignal& stop) { return stop.waitFor(seconds); };
   };

@@ -2,33 +2,13 @@
 
 #include <utility>
 
+#include "engine/probes/shell_setup.h"
 #include "engine/remediation/user_file.h"
 
 namespace bnch {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string_view trimmed(std::string_view line) {
-  constexpr std::string_view blanks = " \t\r";
-  const auto first = line.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  const auto last = line.find_last_not_of(blanks);
-  return line.substr(first, last - first + 1);
-}
-
-// Calls `visit` with each line of `text` (without its line feed) until it returns true.
-template <typename Visit>
-bool anyLine(std::string_view text, Visit&& visit) {
-  std::size_t start = 0;
-  while (start < text.size()) {
-    auto end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    if (visit(text.substr(start, end - start))) return true;
-    start = end + 1;
-  }
-  return false;
-}
 
 bool isOnlyWhiteSpace(std::string_view text) { return text.find_first_not_of(" \t\r\n\f\v") == std::string_view::npos; }
 
@@ -51,22 +31,16 @@ std::string prefixFor(FileAppendWriter::WriteError::Kind kind) {
 FileAppendWriter::WriteError::WriteError(Kind kind, const std::string& underlyingDescription)
     : std::runtime_error(prefixFor(kind) + underlyingDescription), kind_(kind) {}
 
-FileAppendWriter::FileAppendWriter(fs::path target, FileSystemOperating& fs, const ProductConfig& config)
-    : target_(std::move(target)), fs_(&fs), markerPrefix_(config.shellMarkerLine("")) {}
+FileAppendWriter::FileAppendWriter(fs::path target, FileSystemOperating& fs, const ProductNames& product)
+    : target_(std::move(target)), fs_(&fs), markerPrefix_(product.shellMarkerLine("")) {}
 
 bool FileAppendWriter::containsKey(std::string_view text, std::string_view key, KeyDetection detection) {
   if (detection == KeyDetection::anywhere) return text.find(key) != std::string_view::npos;
-  return anyLine(text, [&](std::string_view line) {
-    const std::string_view content = trimmed(line);
-    return !content.empty() && content.front() != '#' && content.find(key) != std::string_view::npos;
-  });
+  return shell_setup::activeLineContains(text, key);
 }
 
 bool FileAppendWriter::hasLineStartingWith(std::string_view text, std::string_view prefix) {
-  return anyLine(text, [&](std::string_view line) {
-    const std::string_view content = trimmed(line);
-    return !content.empty() && content.front() != '#' && content.starts_with(prefix);
-  });
+  return shell_setup::activeLineStartsWith(text, prefix);
 }
 
 std::string FileAppendWriter::separatorBefore(std::string_view text) {

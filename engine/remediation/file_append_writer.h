@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/file_system.h"
 
 namespace bnch {
@@ -75,8 +75,7 @@ class FileAppendWriter {
     std::optional<std::string> headerWhenEmpty;
   };
 
-  explicit FileAppendWriter(std::filesystem::path target, FileSystemOperating& fs,
-                            const ProductConfig& config = ProductConfig::current());
+  explicit FileAppendWriter(std::filesystem::path target, FileSystemOperating& fs, const ProductNames& product);
 
   const std::filesystem::path& target() const { return target_; }
 

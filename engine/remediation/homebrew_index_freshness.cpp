@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/tools/homebrew_contract.h"
+#include "engine/contracts/homebrew_contract.h"
 
 namespace bnch {
 

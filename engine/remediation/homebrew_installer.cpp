@@ -7,7 +7,7 @@
 #include "engine/platform/process_environment.h"
 #include "engine/remediation/file_append_writer.h"
 #include "engine/remediation/install_transcript.h"
-#include "engine/tools/homebrew_contract.h"
+#include "engine/contracts/homebrew_contract.h"
 
 namespace bnch {
 
@@ -18,7 +18,7 @@ struct InstallJob {
   std::shared_ptr<FileSystemOperating> fs;
   PrivilegedExecutor executor;
   Environment applicationEnvironment;
-  ProductConfig config;
+  ProductNames config;
   std::shared_ptr<LiveProcessCancellation> cancellation;
   EventStream<StreamEvent>::Continuation out;
 
@@ -61,7 +61,7 @@ struct InstallJob {
 
 HomebrewInstaller::HomebrewInstaller(std::shared_ptr<ProcessRunning> process, std::shared_ptr<FileSystemOperating> fs,
                                      PrivilegedExecutor executor, Environment applicationEnvironment,
-                                     ProductConfig config)
+                                     ProductNames config)
     : process_(std::move(process)),
       fs_(std::move(fs)),
       executor_(std::move(executor)),
@@ -85,14 +85,14 @@ EventStream<HomebrewInstaller::Event> HomebrewInstaller::install(
   auto cancellation = std::make_shared<LiveProcessCancellation>();
   if (cancellable) cancellable->setCurrent(cancellation);
   continuation.onTermination([cancellation](StreamTermination how) {
-    if (how == StreamTermination::cancelled) cancellation->cancel();
+    if (how == StreamTermination::canceled) cancellation->cancel();
   });
   InstallJob job{process_, fs_, executor_, applicationEnvironment_, config_, cancellation, continuation};
   std::thread([job = std::move(job)] { job.run(); }).detach();
   return std::move(stream);
 }
 
-void addBrewShellenvToZprofile(FileSystemOperating& fs, const ProductConfig& config,
+void addBrewShellenvToZprofile(FileSystemOperating& fs, const ProductNames& config,
                                const std::function<void(std::string)>& emit) {
   const auto brew = HomebrewContract::findBrew(fs);
   if (!brew) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/event_stream.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/process_running.h"
@@ -22,7 +22,7 @@ namespace bnch {
 // - completed(-1): the privilege context could not be prepared ("Failed to set up
 //   privileged executor: …") or the script could not start ("Failed to start
 //   Homebrew installer: …");
-// - canceled: the consumer cancelled (the script's process group is terminated),
+// - canceled: the consumer canceled (the script's process group is terminated),
 //   or the script failed after the password dialog was dismissed or refused;
 // - completed(0): installed, followed by the shellenv step's lines;
 // - completed(code): the script's own failure.
@@ -42,7 +42,7 @@ class HomebrewInstaller {
 
   HomebrewInstaller(std::shared_ptr<ProcessRunning> process, std::shared_ptr<FileSystemOperating> fs,
                     PrivilegedExecutor executor, Environment applicationEnvironment,
-                    ProductConfig config = ProductConfig::current());
+                    ProductNames config);
 
   EventStream<Event> install(std::shared_ptr<CancellableProcess> cancellable = nullptr) const;
 
@@ -57,13 +57,13 @@ class HomebrewInstaller {
   std::shared_ptr<FileSystemOperating> fs_;
   PrivilegedExecutor executor_;
   Environment applicationEnvironment_;
-  ProductConfig config_;
+  ProductNames config_;
 };
 
 // Appends `eval "$(<brew> shellenv)"` to ~/.zprofile for the brew found at one of
 // Homebrew's two places, reporting each step as a progress line through `emit`.
 // Never throws; a failure is a line beginning "Couldn't".
-void addBrewShellenvToZprofile(FileSystemOperating& fs, const ProductConfig& config,
+void addBrewShellenvToZprofile(FileSystemOperating& fs, const ProductNames& config,
                                const std::function<void(std::string)>& emit);
 
 }  // namespace bnch

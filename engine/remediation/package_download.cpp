@@ -6,7 +6,7 @@ namespace bnch {
 
 namespace fs = std::filesystem;
 
-fs::path PackageDownload::cachePath(FileSystemOperating& fs, const ProductConfig& config, const std::string& fileName) {
+fs::path PackageDownload::cachePath(FileSystemOperating& fs, const ProductNames& config, const std::string& fileName) {
   const fs::path folder = fs.cachesDirectory() / config.cacheDirName;
   fs.createDirectory(folder, true);
   const fs::path path = folder / fileName;
@@ -20,10 +20,10 @@ fs::path PackageDownload::cachePath(FileSystemOperating& fs, const ProductConfig
 
 void PackageDownload::fetch(HTTPFetching& http, FileSystemOperating& fs, const std::string& url,
                             const fs::path& destination, const DownloadProgress& progress,
-                            std::shared_ptr<const std::atomic<bool>> cancelled, const DomainError& httpError) {
+                            std::shared_ptr<const std::atomic<bool>> canceled, const DomainError& httpError) {
   HTTPRequest request{.url = url,
                       .timeoutSeconds = downloadTimeLimitSeconds,
-                      .cancelled = std::move(cancelled),
+                      .canceled = std::move(canceled),
                       .stallTimeoutSeconds = stallTimeoutSeconds};
   const auto result = http.download(request, progress);
   // The fetcher's temporary file is a host path of its own; it is removed with

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/http_fetching.h"
 #include "engine/remediation/domain_error.h"
@@ -18,18 +18,18 @@ namespace bnch {
 struct PackageDownload {
   // <caches>/<cacheDirName>/<fileName>: the folder is created (with intermediate
   // folders) and a file already there is removed first, errors ignored.
-  static std::filesystem::path cachePath(FileSystemOperating& fs, const ProductConfig& config,
+  static std::filesystem::path cachePath(FileSystemOperating& fs, const ProductNames& config,
                                          const std::string& fileName);
 
   // Downloads `url` and moves it to `destination`, reporting cumulative bytes
-  // through `progress`. Setting `cancelled` (or throwing URLError(cancelled) from
+  // through `progress`. Setting `canceled` (or throwing URLError(canceled) from
   // `progress`) stops it; a transfer that stalls for stallTimeoutSeconds fails
   // with URLError(timedOut). A status
   // outside 200-299 throws `httpError`; the
   // downloaded bytes are removed on every failure.
   static void fetch(HTTPFetching& http, FileSystemOperating& fs, const std::string& url,
                     const std::filesystem::path& destination, const DownloadProgress& progress,
-                    std::shared_ptr<const std::atomic<bool>> cancelled, const DomainError& httpError);
+                    std::shared_ptr<const std::atomic<bool>> canceled, const DomainError& httpError);
 
   // Reads the file, computes its SHA-256 and compares it with `expected` (lower
   // case). A mismatch throws DomainError(domain, code, "Checksum mismatch

@@ -26,18 +26,18 @@ struct PackageJob {
   std::shared_ptr<HTTPFetching> http;
   std::shared_ptr<FileSystemOperating> fs;
   AdoptiumAPI adoptium;
-  ProductConfig config;
+  ProductNames config;
   PKGInstaller::Options options;
   int major = 0;
   std::string prompt;
   std::shared_ptr<LiveProcessCancellation> cancellation;
-  std::shared_ptr<std::atomic<bool>> cancelledFlag;
+  std::shared_ptr<std::atomic<bool>> canceledFlag;
   EventStream<Event>::Continuation out;
 
   void emit(Event event) const { out.yield(std::move(event)); }
 
   void throwIfCanceled() const {
-    if (cancellation->isCanceled()) throw URLError(URLErrorCode::cancelled, "cancelled");
+    if (cancellation->isCanceled()) throw URLError(URLErrorCode::canceled, "cancelled");
   }
 
   // Steps 1 to 7; returns the last event.
@@ -60,7 +60,7 @@ struct PackageJob {
             watchdog.stop();
             emit({Event::Downloading{received, expected > 0 ? std::optional(expected) : std::nullopt}});
           },
-          cancelledFlag, DomainError(std::string(PKGInstaller::domain), 2, "Adoptium download HTTP error"));
+          canceledFlag, DomainError(std::string(PKGInstaller::domain), 2, "Adoptium download HTTP error"));
     }
     throwIfCanceled();
     emit({Event::Verifying{}});
@@ -85,7 +85,7 @@ struct PackageJob {
     try {
       last = installSteps(package);
     } catch (const URLError& error) {
-      if (error.code() == URLErrorCode::cancelled || cancellation->isCanceled()) {
+      if (error.code() == URLErrorCode::canceled || cancellation->isCanceled()) {
         last = {Event::Canceled{}};
       } else if (error.code() == URLErrorCode::timedOut) {
         last = {Event::Error{std::string(PKGInstaller::lookupTimeoutMessage)}};
@@ -114,7 +114,7 @@ struct PackageJob {
 }  // namespace
 
 PKGInstaller::PKGInstaller(std::shared_ptr<ProcessRunning> process, std::shared_ptr<HTTPFetching> http,
-                           std::shared_ptr<FileSystemOperating> fs, AdoptiumAPI adoptium, ProductConfig config,
+                           std::shared_ptr<FileSystemOperating> fs, AdoptiumAPI adoptium, ProductNames config,
                            Options options)
     : process_(std::move(process)),
       http_(std::move(http)),
@@ -126,14 +126,14 @@ PKGInstaller::PKGInstaller(std::shared_ptr<ProcessRunning> process, std::shared_
 EventStream<PKGInstaller::Event> PKGInstaller::install(int major, std::string prompt) const {
   auto [stream, continuation] = EventStream<Event>::make();
   auto cancellation = std::make_shared<LiveProcessCancellation>();
-  auto cancelledFlag = std::make_shared<std::atomic<bool>>(false);
-  continuation.onTermination([cancellation, cancelledFlag](StreamTermination how) {
-    if (how != StreamTermination::cancelled) return;
-    cancelledFlag->store(true);
+  auto canceledFlag = std::make_shared<std::atomic<bool>>(false);
+  continuation.onTermination([cancellation, canceledFlag](StreamTermination how) {
+    if (how != StreamTermination::canceled) return;
+    canceledFlag->store(true);
     cancellation->cancel();
   });
   PackageJob job{process_,          http_,        fs_,           adoptium_,   config_, options_, major,
-                 std::move(prompt), cancellation, cancelledFlag, continuation};
+                 std::move(prompt), cancellation, canceledFlag, continuation};
   std::thread([job = std::move(job)] { job.run(); }).detach();
   return std::move(stream);
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <variant>
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/event_stream.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/http_fetching.h"
@@ -92,7 +92,7 @@ class PKGInstaller {
 
   PKGInstaller(std::shared_ptr<ProcessRunning> process, std::shared_ptr<HTTPFetching> http,
                std::shared_ptr<FileSystemOperating> fs, AdoptiumAPI adoptium,
-               ProductConfig config = ProductConfig::current(), Options options = {});
+               ProductNames config, Options options = {});
 
   EventStream<Event> install(int major, std::string prompt) const;
 
@@ -114,7 +114,7 @@ class PKGInstaller {
   std::shared_ptr<HTTPFetching> http_;
   std::shared_ptr<FileSystemOperating> fs_;
   AdoptiumAPI adoptium_;
-  ProductConfig config_;
+  ProductNames config_;
   Options options_;
 };
 

@@ -3,9 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/apple_script.h"
-#include "engine/telemetry/uuid.h"
+#include "engine/platform/uuid.h"
 
 namespace bnch {
 
@@ -48,12 +47,12 @@ void PrivilegeContext::cleanup() {
   fs_.reset();
 }
 
-PrivilegedExecutor::Options PrivilegedExecutor::Options::fromProcess() {
+PrivilegedExecutor::Options PrivilegedExecutor::Options::fromProcess(std::string dialogTitle) {
   Options options;
   const char* temporary = std::getenv("TMPDIR");
   options.temporaryDirectory = temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp";
   if (const char* path = std::getenv("PATH")) options.applicationPath = path;
-  options.dialogTitle = ProductConfig::current().displayName;
+  options.dialogTitle = std::move(dialogTitle);
   return options;
 }
 

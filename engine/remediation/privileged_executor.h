@@ -57,8 +57,8 @@ class PrivilegedExecutor {
     std::optional<std::string> applicationPath;  // the application's own PATH, if it has one
     std::string dialogTitle;                     // the product's display name
 
-    // TMPDIR (else "/tmp"), the process's PATH and the current product's display name.
-    static Options fromProcess();
+    // TMPDIR (else "/tmp"), the process's PATH, and the dialog title given (the product's display name).
+    static Options fromProcess(std::string dialogTitle);
   };
 
   static constexpr const char* folderPrefix = "bnch-priv-";

@@ -1,5 +1,6 @@
 #include "engine/remediation/shell_configurator.h"
 
+#include "engine/probes/shell_setup.h"
 #include "engine/remediation/file_append_writer.h"
 #include "engine/remediation/user_file.h"
 
@@ -12,8 +13,8 @@ using KeyDetection = FileAppendWriter::KeyDetection;
 
 constexpr const char* kZprofileHeader = "# ~/.zprofile \u2014 PATH + environment, loaded once per login shell";
 constexpr const char* kZshrcHeader = "# ~/.zshrc \u2014 aliases, completions, prompt (interactive shells)";
-constexpr const char* kZprofileKey = "typeset -U path PATH";
-constexpr const char* kZshrcKey = "source \"$HOME/.env\"";
+constexpr std::string_view kZprofileKey = shell_setup::zprofileKey;
+constexpr std::string_view kZshrcKey = shell_setup::zshrcKey;
 
 constexpr const char* kEnvTemplate =
     "# ~/.env \u2014 API keys for MCP servers and CLIs (sourced by ~/.zshrc). Fill in real values.\n"
@@ -22,15 +23,6 @@ constexpr const char* kEnvTemplate =
     "# export OPENAI_API_KEY=...\n"
     "# Example vendor-specific MCP key (rename per server):\n"
     "# export BRAVE_API_KEY=...\n";
-
-// A file's bytes; nothing when it is missing or cannot be read.
-std::optional<std::string> readIfPossible(const FileSystemOperating& fs, const fs::path& path) {
-  try {
-    return user_file::readExisting(fs, path);
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
 
 using user_file::describe;
 
@@ -44,8 +36,8 @@ struct ShellConfigurator::Step {
   const char* name;  // as the person reads it in messages
 };
 
-ShellConfigurator::ShellConfigurator(FileSystemOperating& fs, const ProductConfig& config)
-    : fs_(&fs), config_(config) {}
+ShellConfigurator::ShellConfigurator(FileSystemOperating& fs, const ProductNames& product)
+    : fs_(&fs), product_(product) {}
 
 WriterReport ShellConfigurator::configure() const {
   WriterReport report;
@@ -56,7 +48,7 @@ WriterReport ShellConfigurator::configure() const {
   // appears commented out still gets a working block and the check then agrees.
   const auto startupFile = [&](const char* fileName, const char* displayName, const char* header,
                                FileAppendWriter::Block block) {
-    FileAppendWriter writer(home / fileName, *fs_, config_);
+    FileAppendWriter writer(home / fileName, *fs_, product_);
     block.headerWhenEmpty = header;
     try {
       const auto preview = writer.append(block);
@@ -74,7 +66,7 @@ WriterReport ShellConfigurator::configure() const {
 
   startupFile(".zprofile", "~/.zprofile", kZprofileHeader,
               {
-                  .lines = {kZprofileKey},
+                  .lines = {std::string(kZprofileKey)},
                   .label = "shell environment",
                   .isPresent =
                       [](std::string_view text) {
@@ -120,7 +112,7 @@ WriterReport ShellConfigurator::configure() const {
 }
 
 std::string ShellConfigurator::runStep(const Step& step) const {
-  FileAppendWriter writer(fs_->homeDirectory() / step.fileName, *fs_, config_);
+  FileAppendWriter writer(fs_->homeDirectory() / step.fileName, *fs_, product_);
   try {
     // A key in a comment ("# TODO: add $HOME/.local/bin to PATH") sets nothing.
     const auto preview = writer.append(step.line, step.label, step.key, KeyDetection::ignoringCommentLines);
@@ -150,15 +142,6 @@ std::vector<std::string> ShellConfigurator::configureCargoPath() const {
                    "Rust (cargo) on PATH (~/.zprofile)"})};
 }
 
-bool ShellConfigurator::isConfigured() const {
-  const fs::path home = fs_->homeDirectory();
-  const auto zprofile = readIfPossible(*fs_, home / ".zprofile");
-  if (!zprofile || !FileAppendWriter::containsKey(*zprofile, kZprofileKey, KeyDetection::ignoringCommentLines)) {
-    return false;
-  }
-  const auto zshrc = readIfPossible(*fs_, home / ".zshrc");
-  if (!zshrc || !FileAppendWriter::containsKey(*zshrc, kZshrcKey, KeyDetection::ignoringCommentLines)) return false;
-  return fs_->fileExists(home / ".env");
-}
+bool ShellConfigurator::isConfigured() const { return shell_setup::isConfigured(*fs_); }
 
 }  // namespace bnch

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/file_system.h"
 #include "engine/remediation/writer_report.h"
 
@@ -21,7 +21,7 @@ namespace bnch {
 // same files at once.
 class ShellConfigurator {
  public:
-  explicit ShellConfigurator(FileSystemOperating& fs, const ProductConfig& config = ProductConfig::current());
+  explicit ShellConfigurator(FileSystemOperating& fs, const ProductNames& product);
 
   // The full shell set-up; `succeeded` is false when any file failed.
   WriterReport configure() const;
@@ -41,7 +41,7 @@ class ShellConfigurator {
   std::string runStep(const Step& step) const;
 
   FileSystemOperating* fs_;
-  ProductConfig config_;
+  ProductNames product_;
 };
 
 }  // namespace bnch

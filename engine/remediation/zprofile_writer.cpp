@@ -2,8 +2,8 @@
 
 namespace bnch {
 
-ZprofileWriter::ZprofileWriter(FileSystemOperating& fs, const ProductConfig& config)
-    : writer(fs.homeDirectory() / ".zprofile", fs, config) {}
+ZprofileWriter::ZprofileWriter(FileSystemOperating& fs, const ProductNames& product)
+    : writer(fs.homeDirectory() / ".zprofile", fs, product) {}
 
 FileAppendWriter::DiffPreview ZprofileWriter::preview(Options options) const {
   FileAppendWriter::Block block{

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/config/product_config.h"
+#include "engine/config/product_names.h"
 #include "engine/platform/file_system.h"
 #include "engine/remediation/file_append_writer.h"
 
@@ -17,7 +17,7 @@ class ZprofileWriter {
     bool includePathLine = false;  // also put $JAVA_HOME/bin in front of PATH
   };
 
-  explicit ZprofileWriter(FileSystemOperating& fs, const ProductConfig& config = ProductConfig::current());
+  explicit ZprofileWriter(FileSystemOperating& fs, const ProductNames& product);
 
   // Throws FileAppendWriter::WriteError(readFailed) when ~/.zprofile exists but
   // cannot be read.

@@ -8,7 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "engine/telemetry/utf8_text.h"
+#include "engine/platform/utf8.h"
+#include "engine/telemetry/usage_events.h"
 
 namespace bnch {
 

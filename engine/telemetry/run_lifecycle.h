@@ -60,9 +60,6 @@ class RunLifecycle {
   RunLifecycle(std::shared_ptr<KeyValueStoring> store, UsageEventTracking& tracker, Clock now = {},
                std::function<void()> afterQuitEvent = {});
 
-  // The process's lifecycle over the live store and the shared telemetry service.
-  static RunLifecycle& shared();
-
   // The main window was shown. `runID` is the telemetry service's run in lower
   // case; `profile` is absent until profiling finished; `markRun` is false in
   // fixture mode; `currentScreen` names the screen now shown.

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/platform/key_value_store.h"
-#include "engine/telemetry/uuid.h"
+#include "engine/platform/uuid.h"
 
 namespace bnch {
 

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
 
 #ifndef BNCH_TELEMETRY_ENDPOINT
@@ -65,7 +64,7 @@ std::filesystem::path TelemetryConfiguration::pendingFileIn(FileSystemOperating&
   return base / appSupportDirName / pendingFileName;
 }
 
-TelemetryConfiguration TelemetryConfiguration::live(const AppServices& services, const ProductConfig& product) {
+TelemetryConfiguration TelemetryConfiguration::live(const AppServices& services, const ProductNames& product) {
   TelemetryConfiguration configuration;
   configuration.endpointURL = builtInEndpointURL();
   configuration.anonKey = builtInAnonKey();

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/config/product_names.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/http_fetching.h"
 #include "engine/platform/key_value_store.h"
@@ -17,7 +18,6 @@
 namespace bnch {
 
 struct AppServices;
-struct ProductConfig;
 
 // Everything the usage-event service depends on. The live value comes from
 // `live()`; tests build one with fakes and a fake clock.
@@ -51,7 +51,7 @@ struct TelemetryConfiguration {
 
   // The live configuration: build settings for the endpoint and key, the
   // product's app id and folders, the environment's run context and switch.
-  static TelemetryConfiguration live(const AppServices& services, const ProductConfig& product);
+  static TelemetryConfiguration live(const AppServices& services, const ProductNames& product);
 
   // "release" when the variable is unset; otherwise its value, with invalid
   // UTF-8 replaced by U+FFFD (other characters, control characters included,

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/telemetry/json_value.h"
-#include "engine/telemetry/uuid.h"
+#include "engine/platform/uuid.h"
 
 namespace bnch {
 

@@ -8,7 +8,7 @@
 #include "engine/telemetry/telemetry_configuration.h"
 #include "engine/telemetry/telemetry_event.h"
 #include "engine/telemetry/usage_event_tracking.h"
-#include "engine/telemetry/uuid.h"
+#include "engine/platform/uuid.h"
 
 namespace bnch {
 
@@ -60,10 +60,6 @@ class TelemetryService final : public UsageEventTracking {
   ~TelemetryService() override;
   TelemetryService(const TelemetryService&) = delete;
   TelemetryService& operator=(const TelemetryService&) = delete;
-
-  // The process's service, built on first use from the live services and the
-  // current product configuration. It lives until the process ends.
-  static TelemetryService& shared();
 
   // Queues the event and returns at once. Does nothing when telemetry is
   // disabled or after shutdown.

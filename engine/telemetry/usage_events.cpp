@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/platform/text.h"
-#include "engine/telemetry/utf8_text.h"
+#include "engine/platform/utf8.h"
 
 namespace bnch::usage_events {
 

@@ -6,18 +6,18 @@ namespace bnch {
 
 ShellOutput runTrimmed(const ShellRunner& shell, const std::string& commandLine, ShellForm form) {
   if (!shell.process()) return ShellOutput{"", -1};
-  if (form == ShellForm::newTerminal) {
-    // A window that gives no answer (time limit, a start-up file that never
-    // hands back) leaves the question open rather than answering it "no".
-    const std::optional<ShellOutput> answer = shell.ask(commandLine);
-    if (!answer) return ShellOutput{"", -1, true};
-    return ShellOutput{trimmedText(answer->output), answer->exitCode};
-  }
   try {
     ProcessRequest request = ShellRunner::request(commandLine, form);
     request.timeLimit = verificationCommandTimeLimit;
     const ProcessResult result = shell.process()->run(request);
-    if (result.timedOut) return ShellOutput{trimmedText(ShellRunner::textAfterMarker(result.stdOut)), -1, true};
+    // Stopped at the limit: the question stays open rather than answered "no".
+    if (result.timedOut) return ShellOutput{"", -1, true};
+    if (form == ShellForm::newTerminal) {
+      // A window whose start-up files never hand back (an exec, an exit) gives no answer.
+      const std::optional<ShellOutput> answer = ShellRunner::answerIn(result.stdOut);
+      if (!answer) return ShellOutput{"", -1};
+      return ShellOutput{trimmedText(answer->output), answer->exitCode};
+    }
     return ShellOutput{trimmedText(ShellRunner::textAfterMarker(result.stdOut)), result.exitCode};
   } catch (const std::exception& error) {
     return ShellOutput{trimmedText(ShellRunner::textAfterMarker(error.what())), -1};

@@ -14,13 +14,13 @@ namespace bnch {
 // audit may take (a start-up file that never returns must not hang them).
 inline constexpr std::chrono::milliseconds verificationCommandTimeLimit{180000};
 
-// Runs the command in a fresh shell of the given form and returns the trimmed
-// text of its answer with the exit code. In the login form the shell is stopped
-// at verificationCommandTimeLimit (then `timedOut`, exit code -1), and a shell
-// that cannot start gives the launch error's description (read the same way)
-// and exit code -1, so that the failure shows in the check's output; a new
-// Terminal window that gives no answer (see ShellRunner::ask) gives empty text
-// and -1. Never throws.
+// Runs the command in a fresh shell of the given form, stopped at
+// verificationCommandTimeLimit, and returns the trimmed text of its answer with
+// the exit code: in the login form the text after the output marker, in the
+// new-Terminal form the answer between its markers (none, with -1, when the
+// start-up files never hand back). A run stopped at the limit gives empty text,
+// -1 and `timedOut`; a shell that cannot start gives the launch error's
+// description and -1, so that the failure shows in the check's output. Never throws.
 ShellOutput runTrimmed(const ShellRunner& shell, const std::string& commandLine, ShellForm form);
 
 }  // namespace bnch

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/remediation/shell_configurator.h"
+#include "engine/probes/shell_setup.h"
 #include "engine/verification/command_text.h"
 #include "engine/verification/python_verifier.h"
 
@@ -49,7 +49,7 @@ std::vector<std::string> foundation(const ShellRunner& shell, FileSystemOperatin
     const auto version = homebrewVersion(*brew);
     items.push_back(version ? "Homebrew installed \u2014 version " + *version : std::string("Homebrew installed"));
   }
-  if (ShellConfigurator(fs).isConfigured()) items.emplace_back("Shell configuration in place");
+  if (shell_setup::isConfigured(fs)) items.emplace_back("Shell configuration in place");
   if (answer(shell, "mise --version 2>&1")) items.emplace_back("mise installed for language version management");
   return items;
 }

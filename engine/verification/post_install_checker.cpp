@@ -73,11 +73,11 @@ std::optional<std::string> PostInstallChecker::check(const PostInstallCheck& pos
 
 // The way the profiler finds command-line tools: `which -a` in a new Terminal
 // window; a path is a line that names an existing file (an alias is no file).
-// A window that gives no answer within its time limit leaves it undetermined.
+// A window stopped at its time limit leaves it undetermined.
 std::optional<bool> PostInstallChecker::commandResolves(const std::string& name) const {
-  const auto which = shell_.ask("/usr/bin/which -a " + shellSingleQuote(name));
-  if (!which) return std::nullopt;
-  return which->exitCode == 0 && !ProbeFiles::existingPathLines(fs_, which->output).empty();
+  const ShellOutput which = runTrimmed(shell_, "/usr/bin/which -a " + shellSingleQuote(name), ShellForm::newTerminal);
+  if (which.timedOut) return std::nullopt;
+  return which.exitCode == 0 && !ProbeFiles::existingPathLines(fs_, which.output).empty();
 }
 
 }  // namespace bnch

@@ -5,7 +5,6 @@
 #include <cctype>
 #include <exception>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/shell_quote.h"
 #include "engine/verification/command_text.h"
 
@@ -93,8 +92,7 @@ std::filesystem::path PythonVerifier::probeFolder(FileSystemOperating& fs) const
   } catch (const std::exception&) {
     caches = fs.homeDirectory() / "Library" / "Caches";
   }
-  const std::string dirName = cacheDirName_ ? *cacheDirName_ : ProductConfig::current().cacheDirName;
-  if (!dirName.empty()) caches /= dirName;
+  if (!cacheDirName_.empty()) caches /= cacheDirName_;
   return caches / "verify-probe";
 }
 

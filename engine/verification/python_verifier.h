@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/tools/uv_contract.h"
+#include "engine/contracts/uv_contract.h"
 #include "engine/verification/setup_verifier.h"
 
 namespace bnch {
@@ -68,9 +68,7 @@ class PythonVerifier final : public SetupVerifier {
   static constexpr std::string_view pinnedPackage = UvContract::pinnedPackage;
   static constexpr std::string_view pinnedModule = "cowsay";
 
-  // Uses the current product configuration's cacheDirName at each call.
-  PythonVerifier() = default;
-  // Uses the given cache folder name instead (for other products and tests).
+  // `cacheDirName` is the product's folder under the caches folder.
   explicit PythonVerifier(std::string cacheDirName);
 
   // `profile` is not read.
@@ -94,7 +92,7 @@ class PythonVerifier final : public SetupVerifier {
   static bool isNetworkFailure(std::string_view output);
 
  private:
-  std::optional<std::string> cacheDirName_;
+  std::string cacheDirName_;
 };
 
 }  // namespace bnch

@@ -1,14 +1,10 @@
 #include "engine/workflow/setup_flow_model.h"
 
 #include <algorithm>
-#include <cmath>
-#include <future>
 
 #include "engine/platform/shell_runner.h"
-#include "engine/probes/disk_readiness.h"
-#include "engine/probes/foundation_prober.h"
+#include "engine/platform/text.h"
 #include "engine/probes/macos_advisory.h"
-#include "engine/probes/network_readiness_probe.h"
 #include "engine/probes/setup_prober.h"
 #include "engine/probes/system_profiler.h"
 #include "engine/remediation/project_template.h"
@@ -25,78 +21,23 @@ namespace {
 
 using Class = SetupDiagnosisClassification;
 
-constexpr const char* kExperienceBucket = ".experience_bucket";
-constexpr const char* kExperienceSkipped = ".experience_skipped";
-constexpr const char* kCompletedDomains = ".completed_domains";
-constexpr const char* kCreatedProjectPaths = ".created_project_paths";
-constexpr const char* kNpsSubmitted = ".nps_submitted";
-
-// Once-only markers.
-constexpr const char* kOutcomeReportedMarker = "outcome_reported";
-constexpr const char* kSatisfactionResolvedMarker = "satisfaction_resolved";
-
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
-
-// Lines of a stored list; blank lines are dropped.
-std::vector<std::string> storedLines(const std::optional<std::string>& text) {
-  std::vector<std::string> lines;
-  if (!text) return lines;
-  std::size_t start = 0;
-  while (start <= text->size()) {
-    std::size_t end = text->find('\n', start);
-    if (end == std::string::npos) end = text->size();
-    std::string line = trimmed(text->substr(start, end - start));
-    if (!line.empty()) lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::string joinedLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (std::size_t index = 0; index < lines.size(); ++index) {
-    if (index > 0) text += '\n';
-    text += lines[index];
-  }
-  return text;
-}
-
-std::vector<std::string> terminalIDs(const std::optional<SystemProfile>& profile) {
-  std::vector<std::string> ids;
-  if (!profile) return ids;
-  const Terminals& t = profile->terminals;
-  if (t.iterm) ids.push_back("iterm2");
-  if (t.ghostty) ids.push_back("ghostty");
-  if (t.warp) ids.push_back("warp");
-  if (t.hyper) ids.push_back("hyper");
-  if (t.alacritty) ids.push_back("alacritty");
-  if (t.kitty) ids.push_back("kitty");
-  if (t.wezterm) ids.push_back("wezterm");
-  return ids;
-}
-
-std::int64_t gigabytes(std::int64_t bytes) { return std::llround(static_cast<double>(bytes) / 1e9); }
-
 }  // namespace
 
 SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::shared_ptr<UsageEventTracking> tracker,
-                               std::shared_ptr<Executor> executor, ProfileFunction profiler)
+                               std::shared_ptr<Executor> executor, std::shared_ptr<OnceOnlyEvents> onceOnly,
+                               ProfileFunction profiler)
     : services_(std::move(services)),
       config_(std::move(config)),
-      tracker_(std::move(tracker)),
       executor_(std::move(executor)),
+      memory_(services_.store, config_),
+      events_(std::move(tracker), config_.spinePolicy, std::move(onceOnly)),
       profiler_(std::move(profiler)),
       step_(Step::of(Step::Kind::loading)) {
   if (!profiler_) {
     profiler_ = [process = services_.processRunner, fs = services_.fs] {
       if (!fs) return SystemProfile{};
       const ShellRunner shell(process);
-      return SystemProfiler(shell, *fs).profile();
+      return SystemProfiler(shell, *fs, ProfilerEnvironment::current()).profile();
     };
   }
 }
@@ -124,17 +65,12 @@ void SetupFlowModel::setStep(Step step) {
   notify();
 }
 
-void SetupFlowModel::send(UsageEvent event) const {
-  if (tracker_) track(*tracker_, std::move(event));
-}
-
 // ---- Start and experience ----
 
 void SetupFlowModel::start(std::optional<SystemProfile> fallbackProfile) {
   fallbackProfile_ = std::move(fallbackProfile);
-  const std::optional<std::string> stored =
-      services_.store ? services_.store->string(key(kExperienceBucket)) : std::nullopt;
-  const bool storedBucket = stored && !trimmed(*stored).empty();
+  const std::optional<std::string> stored = memory_.experienceBucket();
+  const bool storedBucket = stored && !isBlankText(*stored);
   if (config_.experienceQuestion && !experienceAsked_ && !storedBucket) {
     setStep(Step::of(Step::Kind::experienceQuestion));
     return;
@@ -143,24 +79,20 @@ void SetupFlowModel::start(std::optional<SystemProfile> fallbackProfile) {
 }
 
 void SetupFlowModel::answerExperience(const std::string& bucket, bool skipped) {
-  if (services_.store) {
-    services_.store->set(StoredValue{bucket}, key(kExperienceBucket));
-    services_.store->set(StoredValue{skipped}, key(kExperienceSkipped));
-  }
+  memory_.rememberExperience(bucket, skipped);
   experienceBucket_ = bucket;
   experienceSkipped_ = skipped;
   experienceAsked_ = true;
-  send(usage_events::experienceBucket(bucket));
+  events_.experienceAnswered(bucket);
   load();
 }
 
 ExperienceContext SetupFlowModel::experienceContext() const {
   ExperienceContext context;
   std::optional<std::string> bucket = experienceBucket_;
-  if (!bucket && services_.store) bucket = services_.store->string(key(kExperienceBucket));
-  if (bucket && trimmed(*bucket).empty()) bucket.reset();
-  const bool skipped =
-      experienceAsked_ ? experienceSkipped_ : (services_.store && services_.store->boolean(key(kExperienceSkipped)));
+  if (!bucket) bucket = memory_.experienceBucket();
+  if (bucket && isBlankText(*bucket)) bucket.reset();
+  const bool skipped = experienceAsked_ ? experienceSkipped_ : memory_.experienceSkipped();
   context.bucket = bucket;
   context.skipped = skipped;
   if (skipped || !bucket) {
@@ -177,11 +109,10 @@ ExperienceContext SetupFlowModel::experienceContext() const {
 
 // ---- Load and refresh ----
 
-void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
+void SetupFlowModel::gather(std::function<void(MachineSnapshot)> then) {
   // Everything the background work needs is copied: it must not touch the model.
   std::optional<SystemProfile> fixtureProfile;
-  const bool fixture = services_.isFixtureMode;
-  if (fixture) {
+  if (services_.isFixtureMode) {
     fixtureProfile = profile_ ? profile_ : fallbackProfile_;
     if (!fixtureProfile) return;  // nothing to diagnose; the step stays as it is
   }
@@ -191,31 +122,7 @@ void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
   auto prober = config_.prober;
   auto profiler = profiler_;
   executor_->background([=, then = std::move(then)] {
-    Snapshot snapshot;
-    // The profile and the probes do not depend on each other: run them together.
-    std::future<std::optional<SystemProfile>> profiling;
-    if (!fixture) {
-      profiling = std::async(std::launch::async, [profiler]() -> std::optional<SystemProfile> {
-        try {
-          return profiler();
-        } catch (...) {
-          return std::nullopt;
-        }
-      });
-    }
-    try {
-      const ShellRunner shell(services.processRunner);
-      if (!services.fs) {
-        snapshot.probes = SetupProbeBundle{};
-      } else if (prober) {
-        snapshot.probes = prober->probe(shell, *services.fs);
-      } else {
-        snapshot.probes = FoundationProber().probe(shell, *services.fs);
-      }
-    } catch (...) {
-      snapshot.probes = SetupProbeBundle{};
-    }
-    snapshot.profile = fixture ? fixtureProfile : profiling.get();
+    MachineSnapshot snapshot = takeMachineSnapshot(services, prober, profiler, fixtureProfile);
     executor->main([alive, then, snapshot = std::move(snapshot)]() mutable {
       if (alive.expired()) return;
       then(std::move(snapshot));
@@ -224,7 +131,7 @@ void SetupFlowModel::gather(std::function<void(Snapshot)> then) {
 }
 
 void SetupFlowModel::load() {
-  gather([this](Snapshot snapshot) {
+  gather([this](MachineSnapshot snapshot) {
     // A profiler that failed leaves the previous or fallback profile in place.
     if (snapshot.profile) {
       profile_ = std::move(snapshot.profile);
@@ -232,27 +139,18 @@ void SetupFlowModel::load() {
       profile_ = fallbackProfile_ ? fallbackProfile_ : SystemProfile{};
     }
     probes_ = std::move(snapshot.probes);
-    if (services_.store) {
-      for (std::string& domain : storedLines(services_.store->string(key(kCompletedDomains)))) {
-        completedDomains_.insert(std::move(domain));
-      }
-      createdProjectPaths_ = storedLines(services_.store->string(key(kCreatedProjectPaths)));
-    }
+    for (std::string& domain : memory_.completedDomains()) completedDomains_.insert(std::move(domain));
+    createdProjectPaths_ = memory_.createdProjectPaths();
     workflow_ = buildWorkflow();
     notify();
-    emitDiagnosis();
+    events_.diagnosisReached(workflow_, profile_);
     setStep(Step::of(Step::Kind::diagnosisSummary));
   });
 }
 
 std::optional<SetupWorkflow> SetupFlowModel::buildWorkflow() const {
-  if (!config_.spineProvider || !profile_ || !probes_) return std::nullopt;
-  std::optional<SetupWorkflow> built;
-  try {
-    built = config_.spineProvider->workflow(std::nullopt, *profile_, *probes_, experienceContext());
-  } catch (...) {
-    return std::nullopt;
-  }
+  if (!profile_ || !probes_) return std::nullopt;
+  std::optional<SetupWorkflow> built = workflowFor(config_, *profile_, *probes_, experienceContext());
   if (!built || (completedDomains_.empty() && completedThisRun_.empty())) return built;
   for (WorkflowStep& step : built->steps) {
     if (!step.stage) continue;
@@ -268,28 +166,8 @@ std::optional<SetupWorkflow> SetupFlowModel::buildWorkflow() const {
   return built;
 }
 
-void SetupFlowModel::emitDiagnosis() {
-  if (didEmitDiagnosis_) return;
-  didEmitDiagnosis_ = true;
-  std::vector<std::string> fixable;
-  std::vector<std::string> blocked;
-  if (workflow_) {
-    for (const auto& stage : workflow_->stages(DomainPlacement::primary)) {
-      const Class classification = stage->diagnosis().classification;
-      if (classification == Class::fixable) fixable.push_back(stage->domainID());
-      if (classification == Class::blocked) blocked.push_back(stage->domainID());
-    }
-  }
-  const std::string reason = !blocked.empty() ? "blocked" : (!fixable.empty() ? "fixable" : "ready");
-  JSONObject extras;
-  if (config_.spinePolicy && config_.spinePolicy->diagnosisPayloadExtras) {
-    extras = config_.spinePolicy->diagnosisPayloadExtras(profile_);
-  }
-  send(usage_events::diagnosisReached(reason, fixable, blocked, terminalIDs(profile_), extras));
-}
-
 void SetupFlowModel::refresh(const std::string& domain) {
-  gather([this, domain](Snapshot snapshot) {
+  gather([this, domain](MachineSnapshot snapshot) {
     if (snapshot.profile) profile_ = std::move(snapshot.profile);
     probes_ = std::move(snapshot.probes);
     workflow_ = buildWorkflow();
@@ -303,7 +181,7 @@ void SetupFlowModel::refresh(const std::string& domain) {
 void SetupFlowModel::continueFromDiagnosis() {
   if (probes_ && config_.spinePolicy && config_.spinePolicy->postDiagnosisDecline) {
     if (const std::optional<std::string> owner = config_.spinePolicy->postDiagnosisDecline(*probes_)) {
-      send(usage_events::competingOwnerSurfaced(*owner));
+      events_.declineShown(*owner);
       setStep(Step::decline(*owner));
       return;
     }
@@ -313,7 +191,7 @@ void SetupFlowModel::continueFromDiagnosis() {
 
 void SetupFlowModel::continueAfterDecline() {
   if (step_.kind == Step::Kind::postDiagnosisDecline) {
-    send(usage_events::competingOwnerAction(step_.name, "continue"));
+    events_.declineContinued(step_.name);
   }
   runReadiness();
 }
@@ -337,37 +215,11 @@ void SetupFlowModel::runReadiness() {
   auto executor = executor_;
   auto services = services_;
   executor_->background([=, this] {
-    ReadinessOutcome outcome;
-    if (networkConfig && services.http) {
-      outcome.network = NetworkReadinessProbe(*services.http).measure(*networkConfig);
-    }
-    if (diskConfig) {
-      std::optional<std::int64_t> available;
-      if (services.fs) {
-        try {
-          available = DiskReadiness::availableBytes(*services.fs, services.fs->homeDirectory());
-        } catch (...) {
-          available.reset();
-        }
-      }
-      outcome.disk = DiskReadiness::diskResult(available, *diskConfig);
-    }
+    const ReadinessOutcome outcome = checkReadiness(services, networkConfig, diskConfig);
     executor->main([this, alive, warnings, outcome]() mutable {
       if (alive.expired()) return;
-      if (outcome.network) {
-        const NetworkReadinessResult& network = *outcome.network;
-        send(usage_events::networkCheck(std::string(toString(network.verdict)), network.endpointsReachable,
-                                        network.endpointsTotal, network.downMbps, network.estimatedInstallSeconds));
-        if (shouldWarn(network.verdict)) warnings.push_back(ReadinessWarning::networkWarning(network));
-      }
-      if (outcome.disk) {
-        const DiskReadinessResult& disk = *outcome.disk;
-        std::optional<std::int64_t> availableGB;
-        if (disk.availableBytes) availableGB = gigabytes(*disk.availableBytes);
-        send(usage_events::diskSpaceCheck(std::string(toString(disk.verdict)), gigabytes(disk.worstCaseBytes),
-                                          gigabytes(disk.headroomBytes), availableGB));
-        if (shouldWarn(disk.verdict)) warnings.push_back(ReadinessWarning::diskWarning(disk));
-      }
+      events_.readinessMeasured(outcome);
+      for (ReadinessWarning& warning : outcome.warnings()) warnings.push_back(std::move(warning));
       pendingReadiness_ = std::move(warnings);
       showNextWarning();
     });
@@ -386,19 +238,7 @@ void SetupFlowModel::showNextWarning() {
 
 void SetupFlowModel::resolveReadinessWarning(ReadinessAction action) {
   if (step_.kind != Step::Kind::readinessWarning) return;
-  const std::string actionText = action == ReadinessAction::continueRun ? "continue" : "stop";
-  const ReadinessWarning& warning = step_.warning;
-  switch (warning.kind) {
-    case ReadinessWarning::Kind::network:
-      send(usage_events::networkWarningAction(actionText, std::string(toString(warning.network.verdict))));
-      break;
-    case ReadinessWarning::Kind::disk:
-      send(usage_events::diskWarningAction(actionText, std::string(toString(warning.disk.verdict))));
-      break;
-    case ReadinessWarning::Kind::outdatedMacOS:
-      send(usage_events::macosAdvisoryAction(actionText, warning.major));
-      break;
-  }
+  events_.readinessResolved(step_.warning, action == ReadinessAction::continueRun);
   if (action == ReadinessAction::continueRun) {
     showNextWarning();
     return;
@@ -491,32 +331,14 @@ void SetupFlowModel::stageShown(const std::string& domain) {
   const SetupStage* stage = stageFor(domain);
   if (!stage) return;
   const Class classification = stage->diagnosis().classification;
-  const auto& policy = config_.spinePolicy;
-  if (classification == Class::blocked && emittedBlockedDomains_.insert(domain).second) {
-    if (probes_ && policy && policy->onStageBlocked) policy->onStageBlocked(domain, *probes_);
-  }
-  if (classification == Class::ready) {
-    advance(domain);
-    return;
-  }
-  if (policy) {
-    const auto offer = policy->offers.find(domain);
-    if (offer != policy->offers.end() && emittedOfferDomains_.insert(domain).second) {
-      // A spine offer has no next step and this product asks no goal: both go out as null.
-      send(usage_events::offerShown(offer->second.offerID, offer->second.offerSurface, offer->second.eligibilityReason,
-                                    std::nullopt, std::nullopt));
-    }
-  }
+  events_.stageShown(domain, classification, probes_);
+  if (classification == Class::ready) advance(domain);
 }
 
 void SetupFlowModel::showStage(const std::string& domain) { setStep(Step::stage(domain)); }
 
 void SetupFlowModel::offerAction(const std::string& domain, usage_events::OfferActionKind action) {
-  if (!config_.spinePolicy) return;
-  const auto offer = config_.spinePolicy->offers.find(domain);
-  if (offer == config_.spinePolicy->offers.end() || !actedOfferDomains_.insert(domain).second) return;
-  send(
-      usage_events::offerAction(offer->second.offerID, offer->second.offerSurface, action, std::nullopt, std::nullopt));
+  events_.offerActed(domain, action);
 }
 
 // ---- Installs ----
@@ -551,10 +373,7 @@ std::optional<PendingInstall> SetupFlowModel::pendingInstallFor(const std::strin
 
 void SetupFlowModel::markCompleted(const std::string& domain) {
   completedThisRun_.insert(domain);
-  if (completedDomains_.insert(domain).second && services_.store) {
-    const std::vector<std::string> sorted(completedDomains_.begin(), completedDomains_.end());
-    services_.store->set(StoredValue{joinedLines(sorted)}, key(kCompletedDomains));
-  }
+  if (completedDomains_.insert(domain).second) memory_.rememberCompletedDomains(completedDomains_);
 }
 
 void SetupFlowModel::recordCreatedProjects(const std::string& domain) {
@@ -572,9 +391,7 @@ void SetupFlowModel::recordCreatedProjects(const std::string& domain) {
       changed = true;
     }
   }
-  if (changed && services_.store) {
-    services_.store->set(StoredValue{joinedLines(createdProjectPaths_)}, key(kCreatedProjectPaths));
-  }
+  if (changed) memory_.rememberCreatedProjectPaths(createdProjectPaths_);
 }
 
 bool SetupFlowModel::confirmedByLocalCheck(const std::string& domain) const {
@@ -640,18 +457,7 @@ void SetupFlowModel::verify() {
       verifyResult_ = std::move(result);
       notify();
       const SetupVerificationResult& stored = *verifyResult_;
-      if (!didEmitVerify_) {
-        didEmitVerify_ = true;
-        JSONObject extras;
-        if (config_.spinePolicy && config_.spinePolicy->verifyPayloadExtras) {
-          extras = config_.spinePolicy->verifyPayloadExtras(stored, profile_);
-        }
-        if (stored.passed) {
-          send(usage_events::verifyPassed(stored, extras));
-        } else {
-          send(usage_events::verifyFailed(stored, stored.exitCode.value_or(-1), extras));
-        }
-      }
+      events_.verified(stored, profile_);
       if (stored.passed) {
         startOffers();
       } else {
@@ -688,28 +494,26 @@ void SetupFlowModel::buildOutcomeAudit() {
 }
 
 bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
-  if (once_only::insert(kOutcomeReportedMarker) && config_.spinePolicy && config_.spinePolicy->onOutcomeReported) {
-    config_.spinePolicy->onOutcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
-  }
-  if (services_.store && services_.store->boolean(key(kNpsSubmitted))) {
+  events_.outcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
+  if (memory_.satisfactionSubmitted()) {
     runEnded_ = true;
     notify();
     return true;
   }
-  if (once_only::markSatisfactionShown()) send(usage_events::npsShown());
+  events_.satisfactionShown();
   setStep(Step::of(Step::Kind::satisfaction));
   return false;
 }
 
 void SetupFlowModel::markSatisfactionResolved() {
-  once_only::insert(kSatisfactionResolvedMarker);
+  events_.satisfactionResolved();
   satisfactionResolved_ = true;
   notify();
 }
 
 void SetupFlowModel::satisfactionDismissed() {
   if (satisfactionResolved_) return;
-  if (once_only::insert(kSatisfactionResolvedMarker)) send(usage_events::npsDismissed());
+  events_.satisfactionDismissed();
   satisfactionResolved_ = true;
   notify();
 }

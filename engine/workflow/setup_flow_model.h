@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/platform/executor.h"
 #include "engine/probes/setup_probe_bundle.h"
@@ -18,7 +17,13 @@
 #include "engine/telemetry/usage_events.h"
 #include "engine/verification/setup_verification_result.h"
 #include "engine/workflow/flow_step.h"
-#include "engine/workflow/setup_stage.h"
+#include "engine/workflow/machine_snapshot.h"
+#include "engine/workflow/once_only_events.h"
+#include "engine/workflow/product_config.h"
+#include "engine/workflow/run_memory.h"
+#include "engine/workflow/run_readiness.h"
+#include "engine/workflow/run_usage_events.h"
+#include "engine/workflow/setup_workflow.h"
 #include "engine/workflow/spine_provider.h"
 
 namespace bnch {
@@ -26,8 +31,9 @@ namespace bnch {
 // Drives one setup run, from the experience question to the satisfaction
 // question: profiles the Mac, probes, builds the workflow through the product's
 // spine, walks the primary stages, verifies, offers, gates the optional part and
-// reports the outcome. Owns the current step, what persists across launches and
-// the run's usage events.
+// reports the outcome. Owns the state of the run and its transitions; beside it,
+// RunMemory keeps what lasts across launches, RunUsageEvents turns transitions
+// into usage events, takeMachineSnapshot gathers and checkReadiness measures.
 //
 // Threads: every operation and every listener call happens on the thread that
 // owns the model (the executor's main side). Profiling, probing, readiness
@@ -47,11 +53,13 @@ class SetupFlowModel {
   enum class InstallOutcome { success, failure, canceled };
   enum class ReadinessAction { continueRun, stop };
 
-  // `config` is the model's own copy of the product configuration. `profiler`
+  // `config` is the model's own copy of the product configuration. `onceOnly` is
+  // shared by every model of the process. `profiler`
   // profiles the Mac afresh (outside fixture mode); when absent the model uses a
   // SystemProfiler over the services' process runner and file system.
   SetupFlowModel(AppServices services, ProductConfig config, std::shared_ptr<UsageEventTracking> tracker,
-                 std::shared_ptr<Executor> executor, ProfileFunction profiler = {});
+                 std::shared_ptr<Executor> executor, std::shared_ptr<OnceOnlyEvents> onceOnly,
+                 ProfileFunction profiler = {});
   ~SetupFlowModel();
   SetupFlowModel(const SetupFlowModel&) = delete;
   SetupFlowModel& operator=(const SetupFlowModel&) = delete;
@@ -123,19 +131,9 @@ class SetupFlowModel {
   ExperienceContext experienceContext() const;
 
  private:
-  struct Snapshot {
-    std::optional<SystemProfile> profile;
-    SetupProbeBundle probes;
-  };
-  struct ReadinessOutcome {
-    std::optional<NetworkReadinessResult> network;
-    std::optional<DiskReadinessResult> disk;
-  };
-
   void load();
-  void gather(std::function<void(Snapshot)> then);
+  void gather(std::function<void(MachineSnapshot)> then);
   std::optional<SetupWorkflow> buildWorkflow() const;
-  void emitDiagnosis();
   void runReadiness();
   void showNextWarning();
   void startPrimaryPath();
@@ -151,14 +149,13 @@ class SetupFlowModel {
   bool confirmedByLocalCheck(const std::string& domain) const;
   void setStep(Step step);
   void notify();
-  std::string key(const char* suffix) const { return config_.defaultsKey(suffix); }
   const SetupStage* stageFor(const std::string& domain) const;
-  void send(UsageEvent event) const;
 
   AppServices services_;
   ProductConfig config_;
-  std::shared_ptr<UsageEventTracking> tracker_;
   std::shared_ptr<Executor> executor_;
+  RunMemory memory_;
+  RunUsageEvents events_;
   ProfileFunction profiler_;
   // Expires with the model; background work holds a weak reference and drops its
   // result when the model is gone.
@@ -176,11 +173,6 @@ class SetupFlowModel {
   // the outcome, so the outcome is matched against this one.
   std::optional<PendingInstall> approvedInstall_;
   std::map<std::string, std::string> failedStageErrors_;
-  std::set<std::string> emittedBlockedDomains_;
-  bool didEmitDiagnosis_ = false;
-  bool didEmitVerify_ = false;
-  std::set<std::string> emittedOfferDomains_;
-  std::set<std::string> actedOfferDomains_;
   bool satisfactionResolved_ = false;
   std::vector<ReadinessWarning> pendingReadiness_;
   std::optional<std::string> experienceBucket_;

@@ -38,12 +38,4 @@ std::string_view toString(DomainPlacement placement) {
   return "primary";
 }
 
-bool WorkflowStep::operator==(const WorkflowStep& other) const {
-  if (placement != other.placement) return false;
-  if (stage == other.stage) return true;
-  if (!stage || !other.stage) return false;
-  return stage->domainID() == other.stage->domainID() && stage->diagnosis() == other.stage->diagnosis() &&
-         stage->actions() == other.stage->actions();
-}
-
 }  // namespace bnch

@@ -1,6 +1,14 @@
-#include "engine/workflow/setup_stage.h"
+#include "engine/workflow/setup_workflow.h"
 
 namespace bnch {
+
+bool WorkflowStep::operator==(const WorkflowStep& other) const {
+  if (placement != other.placement) return false;
+  if (stage == other.stage) return true;
+  if (!stage || !other.stage) return false;
+  return stage->domainID() == other.stage->domainID() && stage->diagnosis() == other.stage->diagnosis() &&
+         stage->actions() == other.stage->actions();
+}
 
 std::vector<std::shared_ptr<const SetupStage>> SetupWorkflow::stages(DomainPlacement placement) const {
   std::vector<std::shared_ptr<const SetupStage>> result;

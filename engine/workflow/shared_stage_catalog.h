@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/probes/setup_probe_bundle.h"
 #include "engine/probes/system_profile.h"
 #include "engine/remediation/setup_remediation.h"
 #include "engine/workflow/homebrew_state.h"
+#include "engine/workflow/product_config.h"
 #include "engine/workflow/setup_stage.h"
 #include "engine/workflow/spine_provider.h"
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/remediation/setup_remediation.h"
 #include "engine/workflow/flow_step.h"
-#include "engine/workflow/setup_stage.h"
+#include "engine/workflow/product_config.h"
+#include "engine/workflow/setup_workflow.h"
 #include "engine/workflow/spine_copy.h"
 #include "engine/workflow/spine_render_policy.h"
 

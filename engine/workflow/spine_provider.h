@@ -8,7 +8,7 @@
 #include "engine/probes/setup_probe_bundle.h"
 #include "engine/probes/system_profile.h"
 #include "engine/remediation/setup_remediation.h"
-#include "engine/workflow/setup_stage.h"
+#include "engine/workflow/setup_workflow.h"
 
 namespace bnch {
 

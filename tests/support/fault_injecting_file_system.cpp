@@ -42,7 +42,7 @@ class ArmedWrite {
 }  // namespace
 
 FaultInjectingFileSystem::FaultInjectingFileSystem(std::shared_ptr<FileSystemOperating> inner)
-    : state_(std::make_shared<State>()), inner_(std::move(inner)) {}
+    : ForwardingFileSystem(std::move(inner)), state_(std::make_shared<State>()) {}
 
 FaultInjectingFileSystem::FaultInjectingFileSystem(
     const std::function<std::shared_ptr<FileSystemOperating>(ByteWriter)>& makeInner)
@@ -59,7 +59,7 @@ FaultInjectingFileSystem::FaultInjectingFileSystem(
     if (wrote > 0) tBudget -= static_cast<std::size_t>(wrote);
     return wrote;
   };
-  inner_ = makeInner(std::move(writer));
+  setInner(makeInner(std::move(writer)));
   state_->hasWriter = true;
 }
 
@@ -140,83 +140,71 @@ void FaultInjectingFileSystem::writing(const fs::path& item, std::size_t size, A
   action();
 }
 
-fs::path FaultInjectingFileSystem::homeDirectory() const { return inner_->homeDirectory(); }
-
-bool FaultInjectingFileSystem::fileExists(const fs::path& path) const { return inner_->fileExists(path); }
-
-bool FaultInjectingFileSystem::directoryExists(const fs::path& path) const { return inner_->directoryExists(path); }
-
-bool FaultInjectingFileSystem::isExecutableFile(const fs::path& path) const { return inner_->isExecutableFile(path); }
-
 std::vector<std::string> FaultInjectingFileSystem::contentsOfDirectory(const fs::path& path) const {
   before(FileOperation::listFolder, path, true);
-  return inner_->contentsOfDirectory(path);
+  return ForwardingFileSystem::contentsOfDirectory(path);
 }
 
 void FaultInjectingFileSystem::createDirectory(const fs::path& path, bool withIntermediateDirectories) {
   before(FileOperation::createFolder, path);
-  inner_->createDirectory(path, withIntermediateDirectories);
+  ForwardingFileSystem::createDirectory(path, withIntermediateDirectories);
 }
 
 void FaultInjectingFileSystem::removeItem(const fs::path& path) {
   before(FileOperation::remove, path);
-  inner_->removeItem(path);
+  ForwardingFileSystem::removeItem(path);
 }
 
 void FaultInjectingFileSystem::moveItem(const fs::path& from, const fs::path& to) {
   before(FileOperation::move, from);
-  inner_->moveItem(from, to);
+  ForwardingFileSystem::moveItem(from, to);
 }
 
 void FaultInjectingFileSystem::copyItem(const fs::path& from, const fs::path& to) {
   before(FileOperation::copy, from);
-  inner_->copyItem(from, to);
+  ForwardingFileSystem::copyItem(from, to);
 }
 
 FileAttributes FaultInjectingFileSystem::attributesOfItem(const fs::path& path) const {
   before(FileOperation::read, path, true);
-  return inner_->attributesOfItem(path);
+  return ForwardingFileSystem::attributesOfItem(path);
 }
 
 void FaultInjectingFileSystem::setAttributes(const FileAttributes& attributes, const fs::path& path) {
   before(FileOperation::setAttributes, path);
-  inner_->setAttributes(attributes, path);
+  ForwardingFileSystem::setAttributes(attributes, path);
 }
 
 std::string FaultInjectingFileSystem::readString(const fs::path& path, std::uint64_t sizeLimit) const {
   before(FileOperation::read, path, true);
-  return inner_->readString(path, sizeLimit);
+  return ForwardingFileSystem::readString(path, sizeLimit);
 }
 
 std::string FaultInjectingFileSystem::readData(const fs::path& path, std::uint64_t sizeLimit) const {
   before(FileOperation::read, path, true);
-  return inner_->readData(path, sizeLimit);
+  return ForwardingFileSystem::readData(path, sizeLimit);
 }
 
 void FaultInjectingFileSystem::writeData(const std::string& bytes, const fs::path& path) {
-  writing(path, bytes.size(), [&] { inner_->writeData(bytes, path); });
+  writing(path, bytes.size(), [&] { ForwardingFileSystem::writeData(bytes, path); });
 }
 
 void FaultInjectingFileSystem::writeData(const std::string& bytes, const fs::path& path, std::uint32_t permissions) {
-  writing(path, bytes.size(), [&] { inner_->writeData(bytes, path, permissions); });
+  writing(path, bytes.size(), [&] { ForwardingFileSystem::writeData(bytes, path, permissions); });
 }
 
 void FaultInjectingFileSystem::write(const std::string& text, const fs::path& path, bool atomically) {
-  writing(path, text.size(), [&] { inner_->write(text, path, atomically); });
+  writing(path, text.size(), [&] { ForwardingFileSystem::write(text, path, atomically); });
 }
 
 fs::path FaultInjectingFileSystem::applicationSupportDirectory() {
-  before(FileOperation::createFolder, inner_->homeDirectory() / "Library" / "Application Support");
-  return inner_->applicationSupportDirectory();
+  before(FileOperation::createFolder, homeDirectory() / "Library" / "Application Support");
+  return ForwardingFileSystem::applicationSupportDirectory();
 }
 
 fs::path FaultInjectingFileSystem::cachesDirectory() {
-  before(FileOperation::createFolder, inner_->homeDirectory() / "Library" / "Caches");
-  return inner_->cachesDirectory();
-}
-
-std::optional<std::int64_t> FaultInjectingFileSystem::volumeAvailableCapacity(const fs::path& path) const {
-  return inner_->volumeAvailableCapacity(path);
+  before(FileOperation::createFolder, homeDirectory() / "Library" / "Caches");
+  return ForwardingFileSystem::cachesDirectory();
 }
 
 }  // namespace bnch::testing

@@ -8,6 +8,7 @@
 
 #include "engine/platform/file_system.h"
 #include "engine/platform/live_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace bnch::testing {
 
@@ -16,7 +17,7 @@ namespace bnch::testing {
 // moveItem, copyItem, setAttributes, writeData, write, applicationSupportDirectory
 // and cachesDirectory (they may create folders), and, when countReads is set,
 // contentsOfDirectory, attributesOfItem, readString and readData too. Queries that
-// cannot fail (fileExists, ...) are passed through uncounted.
+// cannot fail (fileExists, ...) are passed through uncounted by the forwarding base.
 //
 // Typical use: run the code once without a fault, read operationCount(), then run
 // it again for every N in 1...count with failOperation(N, ENOSPC) and check that
@@ -31,7 +32,7 @@ namespace bnch::testing {
 //   use the factory constructor. Other operations fail as with beforeOperation.
 //
 // Thread-safe; counting is global across threads.
-class FaultInjectingFileSystem final : public FileSystemOperating {
+class FaultInjectingFileSystem final : public ForwardingFileSystem {
  public:
   enum class FaultKind { beforeOperation, partialWrite };
 
@@ -56,12 +57,6 @@ class FaultInjectingFileSystem final : public FileSystemOperating {
   void resetCount();
   bool faultFired() const;
 
-  FileSystemOperating& inner() { return *inner_; }
-
-  std::filesystem::path homeDirectory() const override;
-  bool fileExists(const std::filesystem::path& path) const override;
-  bool directoryExists(const std::filesystem::path& path) const override;
-  bool isExecutableFile(const std::filesystem::path& path) const override;
   std::vector<std::string> contentsOfDirectory(const std::filesystem::path& path) const override;
   void createDirectory(const std::filesystem::path& path, bool withIntermediateDirectories) override;
   void removeItem(const std::filesystem::path& path) override;
@@ -76,7 +71,6 @@ class FaultInjectingFileSystem final : public FileSystemOperating {
   void write(const std::string& text, const std::filesystem::path& path, bool atomically) override;
   std::filesystem::path applicationSupportDirectory() override;
   std::filesystem::path cachesDirectory() override;
-  std::optional<std::int64_t> volumeAvailableCapacity(const std::filesystem::path& path) const override;
 
  private:
   struct State;
@@ -88,7 +82,6 @@ class FaultInjectingFileSystem final : public FileSystemOperating {
   void writing(const std::filesystem::path& item, std::size_t size, Action&& action);
 
   std::shared_ptr<State> state_;
-  std::shared_ptr<FileSystemOperating> inner_;
 };
 
 }  // namespace bnch::testing

@@ -137,7 +137,7 @@ ScriptedReply ScriptedReply::failsToStart(std::string message) {
 
 ScriptedReply ScriptedReply::hangs(std::vector<std::string> linesFirst) {
   ScriptedReply reply = streams(std::move(linesFirst), kTerminatedExitCode);
-  reply.hangsUntilCancelled = true;
+  reply.hangsUntilCanceled = true;
   return reply;
 }
 
@@ -293,7 +293,7 @@ ScriptedProcessRunner::Answer ScriptedProcessRunner::answerFor(const ProcessRequ
     for (auto& line : splitLines(answer.reply.stdOut)) answer.lines.push_back(std::move(line));
     for (auto& line : splitLines(answer.reply.stdErr)) answer.lines.push_back(std::move(line));
   }
-  if (terminal && !answer.reply.hangsUntilCancelled && !answer.reply.launchFailure) {
+  if (terminal && !answer.reply.hangsUntilCanceled && !answer.reply.launchFailure) {
     const std::string end = std::string(ShellRunner::endMarker) + std::to_string(answer.reply.exitCode);
     if (!answer.stdOut.empty() && answer.stdOut.back() != '\n') answer.stdOut += '\n';
     answer.stdOut += end + "\n";
@@ -404,7 +404,7 @@ ProcessResult ScriptedProcessRunner::run(const ProcessRequest& request) {
   if (reply.launchFailure) throw ProcessLaunchError(*reply.launchFailure);
   if (reply.sideEffect) reply.sideEffect(request);
   if (reply.runDelay.count() > 0) std::this_thread::sleep_for(reply.runDelay);
-  if (reply.hangsUntilCancelled) {
+  if (reply.hangsUntilCanceled) {
     // A hanging program with a time limit is stopped there: at once, in a fake.
     if (request.timeLimit) return ProcessResult{kTerminatedExitCode, answer.stdOut, "", true};
     std::unique_lock lock(mutex_);
@@ -426,7 +426,7 @@ void ScriptedProcessRunner::playStream(const Answer& answer, const std::shared_p
     }
     continuation.yield(ProcessStreamEvent::line(line.text));
   }
-  if (answer.reply.hangsUntilCancelled) {
+  if (answer.reply.hangsUntilCanceled) {
     process->waitForTermination(std::nullopt);
     return end(kTerminatedExitCode);
   }
@@ -447,7 +447,7 @@ EventStream<ProcessStreamEvent> ScriptedProcessRunner::stream(const ProcessReque
   if (answer.reply.sideEffect) answer.reply.sideEffect(request);
   if (cancellation) cancellation->attach(process);
   continuation.onTermination([cancellation, process](StreamTermination why) {
-    if (why != StreamTermination::cancelled) return;
+    if (why != StreamTermination::canceled) return;
     if (cancellation) {
       cancellation->cancel();
     } else {
@@ -456,8 +456,8 @@ EventStream<ProcessStreamEvent> ScriptedProcessRunner::stream(const ProcessReque
   });
 
   const bool paced =
-      answer.reply.hangsUntilCancelled || std::any_of(answer.lines.begin(), answer.lines.end(),
-                                                      [](const ScriptedLine& line) { return line.delay.count() > 0; });
+      answer.reply.hangsUntilCanceled || std::any_of(answer.lines.begin(), answer.lines.end(),
+                                                     [](const ScriptedLine& line) { return line.delay.count() > 0; });
   if (!paced) {
     playStream(answer, process, continuation);
   } else {

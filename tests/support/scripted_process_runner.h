@@ -55,7 +55,7 @@ struct ScriptedReply {
   // Streams: after the lines, wait until terminated, then exit with 143 (SIGTERM).
   // run(): block until ScriptedProcessRunner::releaseHangingRuns(), then answer;
   // a request with a time limit instead returns at once, timed out (exit 143).
-  bool hangsUntilCancelled = false;
+  bool hangsUntilCanceled = false;
   std::chrono::milliseconds runDelay{0};                  // run(): pause before answering
   std::function<void(const ProcessRequest&)> sideEffect;  // runs when the request arrives
 

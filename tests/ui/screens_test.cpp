@@ -16,7 +16,8 @@
 #include <atomic>
 #include <future>
 
-#include "engine/config/product_config.h"
+#include "engine/product/python_product.h"
+#include "engine/workflow/product_config.h"
 #include "tests/support/memory_key_value_store.h"
 #include "tests/support/recording_usage_event_tracker.h"
 #include "tests/support/rooted_file_system.h"
@@ -39,7 +40,7 @@ using testing::RootedFileSystem;
 using testing::ScriptedProcessRunner;
 using testing::TempDir;
 
-const std::string consentKey = ProductConfig::python().defaultsKey(".consented");
+const std::string consentKey = pythonProduct().defaultsKey(".consented");
 
 // Records what the screens ask of the desktop; `browserWorks` false makes
 // every URL fail to open.
@@ -91,6 +92,7 @@ class Screens : public ::testing::Test {
         .services = services,
         .config = config,
         .tracker = tracker,
+        .onceOnly = std::make_shared<OnceOnlyEvents>(),
         .lifecycle = lifecycle.get(),
         .runID = "aaaaaaaa-bbbb-4ccc-8ddd-eeeeeeeeeeee",
         .executor = executor,
@@ -162,7 +164,7 @@ class Screens : public ::testing::Test {
   }
 
   TempDir temp;
-  ProductConfig config = ProductConfig::python();
+  ProductConfig config = pythonProduct();
   std::shared_ptr<KeyValueStoring> store = std::make_shared<MemoryKeyValueStore>();
   std::shared_ptr<OrderCheckingTracker> tracker = std::make_shared<OrderCheckingTracker>();
   std::shared_ptr<ScriptedProcessRunner> processes = std::make_shared<ScriptedProcessRunner>();
@@ -233,7 +235,7 @@ TEST_F(Screens, ThePrivacyLinkOpensTheBrowserAndABrowserThatFailsIsExplained) {
   launch();
   click("consent-privacy-link");
   ASSERT_EQ(platform.openedURLs.size(), 1u);
-  EXPECT_EQ(platform.openedURLs[0].toStdString(), ProductConfig::python().urls.privacy);
+  EXPECT_EQ(platform.openedURLs[0].toStdString(), pythonProduct().urls.privacy);
   ASSERT_EQ(platform.alerts.size(), 1u);
   EXPECT_EQ(platform.alerts[0].message, "Couldn't open the browser");
   EXPECT_TRUE(platform.alerts[0].informativeText.contains(platform.openedURLs[0]));
@@ -286,7 +288,7 @@ TEST_F(Screens, TheWelcomeButtonAsksTheExperienceQuestionThenSaysTheSetupIsNotBu
   }
 
   click("experience-learning");
-  EXPECT_EQ(store->string(ProductConfig::python().defaultsKey(".experience_bucket")), "learning");
+  EXPECT_EQ(store->string(pythonProduct().defaultsKey(".experience_bucket")), "learning");
   auto answered = tracker->recorded.named("experience_bucket");
   ASSERT_EQ(answered.size(), 1u);
   EXPECT_EQ(answered[0].data.at("bucket"), JSONValue("learning"));
@@ -303,8 +305,8 @@ TEST_F(Screens, SkippingTheQuestionHandsOverTheSkipValue) {
   click("welcome-diagnose-button");
   ASSERT_TRUE(waitShown("experience-skip"));
   click("experience-skip");
-  EXPECT_EQ(store->string(ProductConfig::python().defaultsKey(".experience_bucket")), "some-experience");
-  EXPECT_TRUE(store->boolean(ProductConfig::python().defaultsKey(".experience_skipped")));
+  EXPECT_EQ(store->string(pythonProduct().defaultsKey(".experience_bucket")), "some-experience");
+  EXPECT_TRUE(store->boolean(pythonProduct().defaultsKey(".experience_skipped")));
 }
 
 TEST_F(Screens, QuitAndCloseAreRefusedWithTheAlertWhileAnInstallRuns) {

@@ -1,7 +1,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "engine/config/product_config.h"
+#include "engine/product/python_product.h"
+#include "engine/workflow/product_config.h"
 #include "tools/benchkit-doctor/commands.h"
 
 namespace bnch::doctor {
@@ -35,7 +36,7 @@ int configCommand(const Arguments& arguments) {
     std::fprintf(stderr, "usage: benchkit-doctor config --json\n");
     return 2;
   }
-  ProductConfig::setCurrent(ProductConfig::python());
+  ProductConfig::setCurrent(pythonProduct());
   const ProductConfig config = ProductConfig::current();
   const SharedDomainCopy& shared = config.sharedDomainCopy;
   nlohmann::ordered_json json{

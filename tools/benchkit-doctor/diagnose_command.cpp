@@ -1,9 +1,10 @@
 #include <cstdio>
-#include <future>
 #include <string>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
+#include "engine/product/python_product.h"
+#include "engine/workflow/machine_snapshot.h"
+#include "engine/workflow/product_config.h"
 #include "engine/workflow/spine_lookups.h"
 #include "engine/workflow/spine_provider.h"
 #include "engine/workflow/spine_render_policy.h"
@@ -83,17 +84,14 @@ int diagnoseCommand(const Arguments& arguments) {
     std::fprintf(stderr, "usage: benchkit-doctor diagnose [--json]\n");
     return 2;
   }
-  ProductConfig::setCurrent(ProductConfig::python());
+  ProductConfig::setCurrent(pythonProduct());
   const ProductConfig config = ProductConfig::current();
   const AppServices& services = AppServices::live();
 
-  // The profile and the probes do not depend on each other.
-  auto profiling = std::async(std::launch::async, [&] { return takeProfile(services); });
-  const SetupProbeBundle probes = takeProbes(services);
-  const SystemProfile profile = profiling.get();
-
-  std::optional<SetupWorkflow> workflow;
-  if (config.spineProvider) workflow = config.spineProvider->workflow(std::nullopt, profile, probes, {});
+  const MachineSnapshot snapshot = takeMachineSnapshot(services, config.prober, [&] { return takeProfile(services); });
+  const SetupProbeBundle& probes = snapshot.probes;
+  const std::optional<SetupWorkflow> workflow =
+      workflowFor(config, snapshot.profile.value_or(SystemProfile{}), probes, {});
   const std::vector<std::string> summary = spine_lookups::summaryLines(config, workflow);
   const SpineRenderPolicy& policy = *config.spinePolicy;
   const std::optional<DiagnosisEvidence> evidence =

@@ -8,7 +8,7 @@
 namespace bnch::doctor {
 
 SystemProfile takeProfile(const AppServices& services) {
-  return SystemProfiler(ShellRunner(services.processRunner), *services.fs).profile();
+  return SystemProfiler(ShellRunner(services.processRunner), *services.fs, ProfilerEnvironment::current()).profile();
 }
 
 void printJson(const Json& json) {

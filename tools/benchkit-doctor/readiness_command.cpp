@@ -63,7 +63,7 @@ int readinessCommand(const Arguments& arguments) {
   }
   const bool sampleNetwork = arguments.size() == 1;
   const AppServices& services = AppServices::live();
-  const SystemProfiler profiler(ShellRunner(services.processRunner), *services.fs);
+  const SystemProfiler profiler(ShellRunner(services.processRunner), *services.fs, ProfilerEnvironment::current());
   printJson(readinessJson(services, profiler.architecture(), profiler.macosVersion(), sampleNetwork));
   return 0;
 }

@@ -3,10 +3,11 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/platform/shell_runner.h"
+#include "engine/product/python_product.h"
 #include "engine/verification/python_verifier.h"
+#include "engine/workflow/product_config.h"
 #include "tools/benchkit-doctor/commands.h"
 
 namespace bnch::doctor {
@@ -54,12 +55,12 @@ int verifyCommand(const Arguments& arguments) {
     std::fprintf(stderr, "usage: benchkit-doctor verify [--json]\n");
     return 2;
   }
-  ProductConfig::setCurrent(ProductConfig::python());
+  ProductConfig::setCurrent(pythonProduct());
   const ProductConfig config = ProductConfig::current();
   const AppServices& services = AppServices::live();
   const ShellRunner shell(services.processRunner);
   std::shared_ptr<const SetupVerifier> verifier = config.verifier;
-  if (!verifier) verifier = std::make_shared<PythonVerifier>();
+  if (!verifier) verifier = std::make_shared<PythonVerifier>(config.cacheDirName);
 
   const SetupVerificationResult result = verifier->verify(std::nullopt, shell, *services.fs);
   if (json) {

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
+#include "engine/product/python_product.h"
+#include "engine/workflow/product_config.h"
 #include "engine/platform/live_file_system.h"
 #include "engine/platform/live_http_fetcher.h"
 #include "engine/platform/live_process_runner.h"
@@ -19,7 +20,7 @@
 #include "engine/remediation/homebrew_installer.h"
 #include "engine/remediation/pkg_installer.h"
 #include "engine/remediation/privileged_executor.h"
-#include "engine/tools/homebrew_contract.h"
+#include "engine/contracts/homebrew_contract.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ void printLeftovers(FileSystemOperating& fs, const PrivilegedExecutor& executor)
       print("leftover: " + (temporary / name).string());
     }
   }
-  const auto cache = fs.cachesDirectory() / ProductConfig::current().cacheDirName;
+  const auto cache = fs.cachesDirectory() / pythonProduct().cacheDirName;
   if (!fs.directoryExists(cache)) return;
   for (const auto& name : fs.contentsOfDirectory(cache)) print("leftover: " + (cache / name).string());
 }
@@ -89,18 +90,18 @@ int usage() {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return usage();
-  ProductConfig::setCurrent(ProductConfig::python());
+  const ProductConfig product = pythonProduct();
   auto fs = std::make_shared<LiveFileSystem>();
   auto process = std::make_shared<LiveProcessRunner>();
   auto http = std::make_shared<LiveHTTPFetcher>();
-  const PrivilegedExecutor executor(fs, PrivilegedExecutor::Options::fromProcess());
+  const PrivilegedExecutor executor(fs, PrivilegedExecutor::Options::fromProcess(product.displayName));
   const auto adoptiumFor = [&](std::size_t index) {
     return args.size() > index ? AdoptiumAPI(http, args[index]) : AdoptiumAPI(http);
   };
   const std::string& command = args[0];
 
   if (command == "homebrew") {
-    printAll(HomebrewInstaller(process, fs, executor, processEnvironment()).install());
+    printAll(HomebrewInstaller(process, fs, executor, processEnvironment(), product).install());
   } else if (command == "askpass" && args.size() == 2) {
     PrivilegeContext context = executor.prepare(args[1]);
     const auto result = process->run({.executable = "/bin/bash",
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     BrewRunner runner(*brew, process, http, fs, executor, adoptiumFor(2),
-                      {.applicationEnvironment = processEnvironment(), .config = ProductConfig::current()});
+                      {.applicationEnvironment = processEnvironment(), .config = product});
     if (command == "formula") {
       printAll(runner.installFormula(args[1]));
     } else {
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
       printAll(runner.installCask(args[1], policy, "Enter Mac password to install " + args[1] + "."));
     }
   } else if (command == "temurin" && args.size() == 3) {
-    PKGInstaller installer(process, http, fs, adoptiumFor(2));
+    PKGInstaller installer(process, http, fs, adoptiumFor(2), product);
     printAll(installer.install(std::stoi(args[1]),
                                "Enter Mac password to install Temurin to /Library/Java/JavaVirtualMachines/"));
   } else {

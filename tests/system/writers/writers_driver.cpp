@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/config/product_config.h"
 #include "engine/platform/live_file_system.h"
+#include "engine/product/python_product.h"
 #include "engine/remediation/agent_env_doc.h"
 #include "engine/remediation/agent_skill.h"
 #include "engine/remediation/mcp_config_writer.h"
@@ -24,6 +24,7 @@
 #include "engine/remediation/shell_configurator.h"
 #include "engine/remediation/skill_folder_installer.h"
 #include "engine/remediation/template_tree_copier.h"
+#include "engine/workflow/product_config.h"
 
 namespace {
 
@@ -54,28 +55,29 @@ int main(int argc, char** argv) {
   using namespace bnch;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return usage();
-  ProductConfig::setCurrent(ProductConfig::python());
+  ProductConfig::setCurrent(pythonProduct());
+  const ProductConfig product = ProductConfig::current();
   LiveFileSystem fs;
   const std::string& command = args[0];
 
   if (command == "configure-shell") {
-    const auto report = ShellConfigurator(fs).configure();
+    const auto report = ShellConfigurator(fs, product).configure();
     return print(report.lines, report.succeeded);
   }
   if (command == "is-configured") {
-    const bool configured = ShellConfigurator(fs).isConfigured();
+    const bool configured = ShellConfigurator(fs, product).isConfigured();
     std::printf("%s\n", configured ? "true" : "false");
     return configured ? 0 : 1;
   }
   if (command == "uv-path" || command == "mise" || command == "cargo-path") {
-    ShellConfigurator shell(fs);
+    ShellConfigurator shell(fs, product);
     const auto lines = command == "uv-path" ? shell.configureUvPath()
                        : command == "mise"  ? shell.configureMise()
                                             : shell.configureCargoPath();
     return print(lines, allConfigured(lines));
   }
   if (command == "agent-note") {
-    const auto report = AgentEnvDoc(fs).write();
+    const auto report = AgentEnvDoc(fs, product).write();
     return print(report.lines, report.succeeded);
   }
   if (command == "add-mcp" && (args.size() == 2 || args.size() == 3)) {

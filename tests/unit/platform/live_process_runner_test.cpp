@@ -240,7 +240,7 @@ TEST(ProcessCancellation, OneCancelReachesWhicheverProcessIsCurrentAndOnlyOnce) 
   run.cancel();
   EXPECT_TRUE(run.isCanceled());
 
-  // A handle registered after the cancel is cancelled at once, and so is the
+  // A handle registered after the cancel is canceled at once, and so is the
   // process attached to it later.
   auto handle = std::make_shared<LiveProcessCancellation>();
   run.setCurrent(handle);

@@ -178,8 +178,8 @@ TEST(RunStreamKeepAlive, StepStillRunningAt1200SecondsIsStoppedWithNothingAfter)
   // Heartbeats every 15 quiet seconds until then: at 15, 30, ... 1185.
   EXPECT_EQ(events.size(), 1u + 79 + 2);
   EXPECT_EQ(events[79], StreamEvent::output(RunStreamKeepAlive::progressHeartbeatLine(1185)));
-  // The step's own stream was cancelled, and nothing it yields now gets through.
-  EXPECT_EQ(step.waitForEnd(), StreamTermination::cancelled);
+  // The step's own stream was canceled, and nothing it yields now gets through.
+  EXPECT_EQ(step.waitForEnd(), StreamTermination::canceled);
   EXPECT_FALSE(step.producer->yield(StreamEvent::completed(0)));
 }
 
@@ -241,7 +241,7 @@ TEST(RunStreamKeepAlive, DroppingTheOutputStopsTheStepAndTheWatchdog) {
     auto output = keepAliveOn(clock).wrap(std::move(*step.input));
     EXPECT_EQ(output.next(), StreamEvent::output(RunStreamKeepAlive::progressHeartbeatLine(15)));
   }
-  EXPECT_EQ(step.waitForEnd(), StreamTermination::cancelled);
+  EXPECT_EQ(step.waitForEnd(), StreamTermination::canceled);
   for (int i = 0; i < 3000 && !clock->watchdogStopped; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_TRUE(clock->watchdogStopped);
 }

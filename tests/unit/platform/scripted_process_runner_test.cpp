@@ -49,7 +49,7 @@ TEST(ScriptedProcessRunner, LoginShellCommandsBehaveLikeTheRealShellForTheShellR
   EXPECT_EQ(runner->shellCount("python3 --version"), 2u);
 }
 
-TEST(ScriptedProcessRunner, StreamsPacedLinesAndHangsUntilCancelled) {
+TEST(ScriptedProcessRunner, StreamsPacedLinesAndHangsUntilCanceled) {
   ScriptedProcessRunner runner;
   runner.answer(
       "/opt/homebrew/bin/brew", {"install", "uv"},

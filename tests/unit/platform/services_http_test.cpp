@@ -200,13 +200,13 @@ TEST(LiveHTTPFetcherTest, AStalledDownloadEndsByItsStallTimeOutOrItsCancelFlag) 
   EXPECT_EQ(codeOfFailure([&] { http.download(stalled, {}); }), URLErrorCode::timedOut);
 
   HTTPRequest cancellable = get(server.url("/stall.pkg"), 60);
-  auto cancelled = std::make_shared<std::atomic<bool>>(false);
-  cancellable.cancelled = cancelled;
+  auto canceled = std::make_shared<std::atomic<bool>>(false);
+  cancellable.canceled = canceled;
   std::thread canceller([&] {
     server.waitForRequests(2);
-    cancelled->store(true);
+    canceled->store(true);
   });
-  EXPECT_EQ(codeOfFailure([&] { http.download(cancellable, {}); }), URLErrorCode::cancelled);
+  EXPECT_EQ(codeOfFailure([&] { http.download(cancellable, {}); }), URLErrorCode::canceled);
   canceller.join();
   EXPECT_TRUE(std::filesystem::is_empty(downloads.path()));
 }

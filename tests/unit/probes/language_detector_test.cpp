@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/probes/language_detector.h"
+#include "engine/remediation/language_remediations.h"
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/temp_dir.h"
 
@@ -67,17 +68,17 @@ TEST(LanguageNames, RawValuesAndDisplayNames) {
 
 TEST(LanguageRemediations, MiseOnlyWhenNeededAndRustFollowsIt) {
   using L = BNCHLanguage;
-  EXPECT_TRUE(LanguageDetector::remediations({}, false).empty());
-  EXPECT_EQ(LanguageDetector::remediations({L::rust}, false),
+  EXPECT_TRUE(languageRemediations({}, false).empty());
+  EXPECT_EQ(languageRemediations({L::rust}, false),
             (std::vector<SetupRemediation>{SetupRemediation::of(Kind::installRustup)}));
-  EXPECT_EQ(LanguageDetector::remediations({L::rust, L::python}, true),
+  EXPECT_EQ(languageRemediations({L::rust, L::python}, true),
             (std::vector<SetupRemediation>{SetupRemediation::installUv(true), SetupRemediation::of(Kind::installMise),
                                            SetupRemediation::of(Kind::installRustViaMise)}));
-  EXPECT_EQ(LanguageDetector::remediations({L::java, L::ruby, L::node}, false),
+  EXPECT_EQ(languageRemediations({L::java, L::ruby, L::node}, false),
             (std::vector<SetupRemediation>{
                 SetupRemediation::of(Kind::installMise), SetupRemediation::of(Kind::installNodeViaMise),
                 SetupRemediation::of(Kind::installRubyViaMise), SetupRemediation::of(Kind::installTemurin)}));
-  EXPECT_EQ(LanguageDetector::remediations({L::java}, false),
+  EXPECT_EQ(languageRemediations({L::java}, false),
             (std::vector<SetupRemediation>{SetupRemediation::of(Kind::installTemurin)}));
 }
 

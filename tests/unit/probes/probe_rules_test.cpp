@@ -4,11 +4,11 @@
 
 #include <functional>
 
+#include "engine/contracts/uv_contract.h"
+#include "engine/contracts/version_text.h"
 #include "engine/probes/java_probe.h"
 #include "engine/probes/system_profiler.h"
 #include "engine/probes/xcode_clt_probe.h"
-#include "engine/tools/uv_contract.h"
-#include "engine/tools/version_text.h"
 
 namespace bnch {
 namespace {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "engine/product/python_product.h"
 #include "engine/platform/live_file_system.h"
 #include "engine/platform/live_http_fetcher.h"
 #include "engine/platform/sha256.h"
@@ -151,7 +152,7 @@ struct PackageInstallFixture : ::testing::Test {
       std::make_shared<LiveFileSystem>(LiveFileSystemOptions{.homeDirectory = dir / "home"});
   std::shared_ptr<ScriptedProcessRunner> process = std::make_shared<ScriptedProcessRunner>();
   std::filesystem::path cached =
-      dir / "home/Library/Caches" / ProductConfig::python().cacheDirName / "temurin-25-aarch64.pkg";
+      dir / "home/Library/Caches" / pythonProduct().cacheDirName / "temurin-25-aarch64.pkg";
   std::string installedBytes;
   std::thread stopper;
 
@@ -167,7 +168,7 @@ struct PackageInstallFixture : ::testing::Test {
   std::vector<Event> install(PKGInstaller::Options options = {}) {
     PKGInstaller installer(process, std::make_shared<LiveHTTPFetcher>(dir.path()), fs,
                            AdoptiumAPI(std::make_shared<LiveHTTPFetcher>(dir.path()), server.url("")),
-                           ProductConfig::python(), options);
+                           pythonProduct(), options);
     return installer.install(25, "Enter Mac password to install Temurin to /Library/Java/JavaVirtualMachines/")
         .collect();
   }
@@ -251,7 +252,7 @@ TEST_F(PackageInstallFixture, CancellingAStalledDownloadEndsCanceled) {
   packageResponse.body = package;
   PKGInstaller installer(process, std::make_shared<LiveHTTPFetcher>(dir.path()), fs,
                          AdoptiumAPI(std::make_shared<LiveHTTPFetcher>(dir.path()), server.url("")),
-                         ProductConfig::python());
+                         pythonProduct());
   auto stream = installer.install(25, "p");
   EXPECT_EQ(stream.next(), Event{Event::Fetching{}});
   ASSERT_TRUE(server.waitForRequests(2));
@@ -270,7 +271,7 @@ TEST_F(PackageInstallFixture, ALookupThatTimesOutGivesTheTwentySecondMessage) {
   http->setHandler([](const HTTPRequest&) -> testing::CannedAnswer {
     return URLError(URLErrorCode::timedOut, "The request timed out.");
   });
-  PKGInstaller installer(process, http, fs, AdoptiumAPI(http), ProductConfig::python());
+  PKGInstaller installer(process, http, fs, AdoptiumAPI(http), pythonProduct());
   EXPECT_EQ(installer.install(25, "p").collect().back(),
             Event{Event::Error{std::string(PKGInstaller::lookupTimeoutMessage)}});
 }

@@ -1,4 +1,5 @@
 #include "engine/remediation/agent_env_doc.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ using testing::TempDir;
 
 class AgentEnvDocTest : public ::testing::Test {
  protected:
-  AgentEnvDoc doc() { return AgentEnvDoc(fs, ProductConfig::python()); }
+  AgentEnvDoc doc() { return AgentEnvDoc(fs, pythonProduct()); }
 
   TempDir dir;
   RootedFileSystem fs{dir.path()};

@@ -1,3 +1,4 @@
+#include "engine/product/python_product.h"
 #include "engine/remediation/brew_runner.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ struct BrewRunnerFixture : ::testing::Test {
     PrivilegedExecutor executor(
         fs, {.temporaryDirectory = temporary, .applicationPath = "/usr/bin:/bin", .dialogTitle = "Benchkit"});
     BrewRunner::Options options{.applicationEnvironment = {{"HOME", "/Users/alice"}, {"PATH", "/usr/bin:/bin"}},
-                                .config = ProductConfig::python(),
+                                .config = pythonProduct(),
                                 .sleep = [this](double seconds, const KeepAliveStopSignal& stop) {
                                   sleeps.push_back(seconds);
                                   return !stop.stopRequested();
@@ -172,7 +173,7 @@ struct JavaFixture : BrewRunnerFixture {
                                          checksum + R"(", "name": "OpenJDK25U.pkg"}}, "release_name": "jdk-25+36"}])"});
   }
   std::filesystem::path cachedPackage() const {
-    return fs->homeDirectory() / "Library/Caches" / ProductConfig::python().cacheDirName / "temurin-25-aarch64.pkg";
+    return fs->homeDirectory() / "Library/Caches" / pythonProduct().cacheDirName / "temurin-25-aarch64.pkg";
   }
   std::vector<StreamEvent> temurin(const std::string& name = "temurin") {
     return cask(name, CaskRecoveryPolicy::java(name, fs, AdoptiumAPI(http)));

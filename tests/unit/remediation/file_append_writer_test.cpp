@@ -1,4 +1,5 @@
 #include "engine/remediation/file_append_writer.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ const std::string kUvBlock = "# Benchkit \u2014 uv PATH\n" + kUvLine + "\n";
 class FileAppendWriterTest : public ::testing::Test {
  protected:
   FileAppendWriter writer(const std::string& name = ".zprofile") {
-    return FileAppendWriter(fs.homeDirectory() / name, fs, ProductConfig::python());
+    return FileAppendWriter(fs.homeDirectory() / name, fs, pythonProduct());
   }
   FileAppendWriter::DiffPreview appendUv() {
     return writer().append(kUvLine, "uv PATH", "HOME/.local/bin", KeyDetection::anywhere);
@@ -104,7 +105,7 @@ TEST_F(FileAppendWriterTest, AKeyInsideACommentCountsOnlyForPlainDetection) {
 }
 
 TEST_F(FileAppendWriterTest, TheDatedMarkerCarriesTodaysDate) {
-  ProductConfig dated = ProductConfig::python();
+  ProductConfig dated = pythonProduct();
   dated.datedShellMarker = true;
   FileAppendWriter datedWriter(fs.homeDirectory() / ".zprofile", fs, dated);
   const auto preview = datedWriter.append(kUvLine, "uv PATH", "HOME/.local/bin", KeyDetection::anywhere);
@@ -173,7 +174,7 @@ TEST_F(FileAppendWriterTest, AFailedBackupLeavesTheTargetUntouchedAndAFailedWrit
   auto rooted = std::make_shared<RootedFileSystem>(dir.path());
   rooted->writeFile("/Users/alice/.zprofile", "export A=1\n");
   FaultInjectingFileSystem faulty(rooted);
-  FileAppendWriter faultyWriter("/Users/alice/.zprofile", faulty, ProductConfig::python());
+  FileAppendWriter faultyWriter("/Users/alice/.zprofile", faulty, pythonProduct());
 
   faulty.failOperation(1, ENOSPC);  // the backup
   try {
@@ -204,7 +205,7 @@ TEST_F(FileAppendWriterTest, AFailedBackupLeavesTheTargetUntouchedAndAFailedWrit
 TEST(ZprofileWriter, AnActiveJavaHomeLineIsRespectedAndACommentedOneIsNot) {
   TempDir dir;
   RootedFileSystem fs(dir.path());
-  ZprofileWriter writer(fs, ProductConfig::python());
+  ZprofileWriter writer(fs, pythonProduct());
 
   fs.writeFile("/Users/alice/.zprofile", "  export JAVA_HOME=/Library/Java/JavaVirtualMachines/jdk-21/Contents/Home\n");
   EXPECT_TRUE(writer.preview({.includePathLine = true}).alreadySet);

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/product/python_product.h"
 #include "engine/platform/live_file_system.h"
 #include "engine/remediation/homebrew_index_freshness.h"
 #include "engine/remediation/homebrew_installer.h"
@@ -138,7 +139,7 @@ struct InstallerFixture : ::testing::Test {
   HomebrewInstaller installer() {
     PrivilegedExecutor executor(fs, executorOptions("/tmp"));
     return HomebrewInstaller(process, fs, executor, {{"HOME", "/Users/alice"}, {"PATH", "/usr/bin:/bin"}},
-                             ProductConfig::python());
+                             pythonProduct());
   }
   void answerScript(ScriptedReply reply) {
     process->answer("/bin/bash", {"-c", HomebrewInstaller::installCommand()}, std::move(reply));

@@ -1,4 +1,5 @@
 #include "engine/remediation/shell_configurator.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ const std::string kEnvTemplate =
 
 class ShellConfiguratorTest : public ::testing::Test {
  protected:
-  ShellConfigurator configurator() { return ShellConfigurator(fs, ProductConfig::python()); }
+  ShellConfigurator configurator() { return ShellConfigurator(fs, pythonProduct()); }
 
   TempDir dir;
   RootedFileSystem fs{dir.path()};
@@ -139,7 +140,7 @@ TEST_F(ShellConfiguratorTest, AnUnreadableFileIsLeftAlone) {
   rooted->writeFile("/Users/alice/.zshrc", "export SECRET_SAUCE=1\n");
   FaultInjectingFileSystem faulty(rooted);
   faulty.setCountReads(true);
-  ShellConfigurator shell(faulty, ProductConfig::python());
+  ShellConfigurator shell(faulty, pythonProduct());
 
   faulty.failOperation(3, EACCES);  // ~/.zprofile is new (backup, file), then ~/.zshrc is read
   const WriterReport report = shell.configure();
@@ -199,7 +200,7 @@ TEST_F(ShellConfiguratorTest, BackupsAreNeverMoreReadableThanTheirOriginals) {
   for (const Case& c : {Case{0600, 0600}, Case{0644, 0600}, Case{0400, 0400}, Case{0640, 0600}}) {
     fs.writeFile("/Users/alice/.zshrc", "export OPENAI_API_KEY=sk-test\n", c.original);
     if (fs.fileExists("/Users/alice/.zshrc.bak")) fs.removeItem("/Users/alice/.zshrc.bak");
-    FileAppendWriter(fs.homeDirectory() / ".zshrc", fs, ProductConfig::python())
+    FileAppendWriter(fs.homeDirectory() / ".zshrc", fs, pythonProduct())
         .append("export X=1", "x", "X=1", FileAppendWriter::KeyDetection::ignoringCommentLines);
     EXPECT_EQ(fs.snapshot().at("/Users/alice/.zshrc.bak").mode & 0777, c.backup) << std::oct << c.original;
   }
@@ -226,7 +227,7 @@ TEST_F(ShellConfiguratorTest, AFailedStepNamesWhatItConfigured) {
 TEST(ShellConfiguratorHome, AHomeFolderWithSpacesAndQuotesWorks) {
   TempDir dir;
   RootedFileSystem fs(dir.path(), {.home = "/Users/Ann O'Hara \"Annie\""});
-  ShellConfigurator shell(fs, ProductConfig::python());
+  ShellConfigurator shell(fs, pythonProduct());
 
   const WriterReport report = shell.configure();
 

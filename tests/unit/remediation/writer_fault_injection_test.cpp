@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "engine/product/python_product.h"
 #include "engine/remediation/agent_env_doc.h"
 #include "engine/remediation/mcp_config_writer.h"
 #include "engine/remediation/shell_configurator.h"
@@ -50,9 +51,7 @@ void personsAgentFiles(RootedFileSystem& fs) {
   fs.makeExecutable("/opt/homebrew/bin/brew");
 }
 
-bool configureFails(FileSystemOperating& fs) {
-  return !ShellConfigurator(fs, ProductConfig::python()).configure().succeeded;
-}
+bool configureFails(FileSystemOperating& fs) { return !ShellConfigurator(fs, pythonProduct()).configure().succeeded; }
 
 const Scenario kScenarios[] = {
     {"ShellConfigurator::configure", personsShellFiles, configureFails},
@@ -66,7 +65,7 @@ const Scenario kScenarios[] = {
        return MCPConfigWriter(fs).addToCodex("firecrawl", "https://mcp.firecrawl.dev/v2/mcp").failed;
      }},
     {"AgentEnvDoc::write", personsAgentFiles,
-     [](FileSystemOperating& fs) { return !AgentEnvDoc(fs, ProductConfig::python()).write().succeeded; }},
+     [](FileSystemOperating& fs) { return !AgentEnvDoc(fs, pythonProduct()).write().succeeded; }},
 };
 
 // A fresh simulated home with the scenario's files, behind a fault injector.

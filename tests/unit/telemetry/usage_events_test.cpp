@@ -4,6 +4,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "engine/platform/utf8.h"
 #include "engine/telemetry/error_text_redaction.h"
 #include "engine/telemetry/event_payload.h"
 #include "engine/telemetry/json_conversion.h"
@@ -11,7 +12,6 @@
 #include "engine/telemetry/telemetry_configuration.h"
 #include "engine/telemetry/telemetry_event.h"
 #include "engine/telemetry/usage_events.h"
-#include "engine/telemetry/utf8_text.h"
 
 namespace bnch {
 namespace {

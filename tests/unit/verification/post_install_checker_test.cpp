@@ -1,3 +1,4 @@
+#include "engine/verification/command_text.h"
 #include "engine/verification/post_install_checker.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,9 @@ TEST_F(PostInstallCheckerTest, CommandsResolveThroughWhichInANewTerminal) {
   fs.makeExecutable("/opt/homebrew/bin/gh");
   EXPECT_EQ(checker.check(gh), std::nullopt);
   EXPECT_TRUE(runner->unanswered().size() == 1u);  // only the first, unscripted call
-  EXPECT_EQ(runner->requests().back(), ShellRunner::request("/usr/bin/which -a 'gh'", ShellForm::newTerminal));
+  ProcessRequest which = ShellRunner::request("/usr/bin/which -a 'gh'", ShellForm::newTerminal);
+  which.timeLimit = verificationCommandTimeLimit;
+  EXPECT_EQ(runner->requests().back(), which);
 }
 
 TEST_F(PostInstallCheckerTest, AShellThatDoesNotAnswerInTimeIsNeverAPass) {

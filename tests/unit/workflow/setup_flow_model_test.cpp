@@ -1,6 +1,7 @@
 // Whole runs of the flow model with an inline executor and scripted services:
 // which steps the screen is shown, what is stored, and which usage events go out.
 #include "engine/workflow/setup_flow_model.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,11 @@
 #include <future>
 
 #include "engine/probes/setup_prober.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/product/python_spine_copy.h"
+#include "engine/product/python_spine_provider.h"
 #include "engine/verification/setup_verifier.h"
 #include "engine/workflow/once_only_events.h"
-#include "engine/workflow/python_render_policy.h"
-#include "engine/workflow/python_spine_copy.h"
-#include "engine/workflow/python_spine_provider.h"
 #include "engine/workflow/spine_lookups.h"
 #include "tests/support/canned_http_fetcher.h"
 #include "tests/support/memory_key_value_store.h"
@@ -143,21 +144,20 @@ SetupProbeBundle readyProbes() {
 
 class FlowModelTest : public ::testing::Test {
  protected:
-  void SetUp() override { once_only::resetForTesting(); }
-
   // A model over the scripted services; fixture mode unless a profiler is given.
   std::unique_ptr<SetupFlowModel> makeModel(SetupProbeBundle probes, SetupVerificationResult verification,
                                             SetupFlowModel::ProfileFunction profiler = {},
                                             std::shared_ptr<Executor> executor = std::make_shared<InlineExecutor>()) {
     prober = std::make_shared<ScriptedProber>(std::move(probes));
-    ProductConfig config = ProductConfig::python();
+    ProductConfig config = pythonProduct();
     config.spineProvider = std::make_shared<PythonSpineProvider>();
     config.spineCopy = std::make_shared<PythonSpineCopy>();
     config.spinePolicy = policy ? policy : makePythonRenderPolicy(tracker);
     config.prober = prober;
     config.verifier = std::make_shared<ScriptedVerifier>(std::move(verification));
     services.isFixtureMode = !profiler;
-    auto model = std::make_unique<SetupFlowModel>(services, config, tracker, std::move(executor), std::move(profiler));
+    auto model =
+        std::make_unique<SetupFlowModel>(services, config, tracker, std::move(executor), onceOnly, std::move(profiler));
     model->addListener([this, m = model.get()] {
       const std::string step = describe(m->step());
       if (steps.empty() || steps.back() != step) steps.push_back(step);
@@ -165,7 +165,7 @@ class FlowModelTest : public ::testing::Test {
     return model;
   }
 
-  std::string key(const char* suffix) const { return ProductConfig::python().defaultsKey(suffix); }
+  std::string key(const char* suffix) const { return pythonProduct().defaultsKey(suffix); }
 
   // Approves the stage's first action and reports the install's outcome.
   void install(SetupFlowModel& model, const std::string& domain, Outcome outcome, const std::string& error = "") {
@@ -188,6 +188,7 @@ class FlowModelTest : public ::testing::Test {
   std::shared_ptr<MemoryKeyValueStore> store = std::make_shared<MemoryKeyValueStore>();
   std::shared_ptr<CannedHTTPFetcher> http = std::make_shared<CannedHTTPFetcher>();
   std::shared_ptr<RecordingUsageEventTracker> tracker = std::make_shared<RecordingUsageEventTracker>();
+  std::shared_ptr<OnceOnlyEvents> onceOnly = std::make_shared<OnceOnlyEvents>();
   AppServices services{nullptr, http, fs, store, true};
   std::shared_ptr<const SpineRenderPolicy> policy;
   std::shared_ptr<ScriptedProber> prober;
@@ -506,7 +507,7 @@ TEST_F(FlowModelTest, LoadProfilesAndProbesAtTheSameTime) {
   // The profiler only finishes once the prober has started: run one after the
   // other, the load would find the prober never started.
   bool sawProber = false;
-  SetupFlowModel concurrent(services, config, tracker, std::make_shared<InlineExecutor>(), [&] {
+  SetupFlowModel concurrent(services, config, tracker, std::make_shared<InlineExecutor>(), onceOnly, [&] {
     sawProber = proberStarted.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
     return readyMac();
   });

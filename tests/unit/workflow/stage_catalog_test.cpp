@@ -2,8 +2,8 @@
 // stages of the Python workflow with their texts and actions.
 #include <gtest/gtest.h>
 
+#include "engine/product/python_spine_provider.h"
 #include "engine/workflow/homebrew_state.h"
-#include "engine/workflow/python_spine_provider.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/uv_ownership.h"
 

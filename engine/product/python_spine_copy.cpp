@@ -1,4 +1,4 @@
-#include "engine/workflow/python_spine_copy.h"
+#include "engine/product/python_spine_copy.h"
 
 namespace bnch {
 

@@ -1,6 +1,6 @@
-#include "engine/workflow/python_spine_provider.h"
+#include "engine/product/python_spine_provider.h"
 
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/uv_ownership.h"
 

@@ -1,15 +1,16 @@
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 
 #include "engine/probes/python_prober.h"
 #include "engine/probes/setup_prober.h"
 #include "engine/probes/system_profile.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/product/python_spine_copy.h"
+#include "engine/product/python_spine_provider.h"
 #include "engine/verification/python_verifier.h"
 #include "engine/verification/setup_verifier.h"
-#include "engine/workflow/python_render_policy.h"
-#include "engine/workflow/python_spine_copy.h"
-#include "engine/workflow/python_spine_provider.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/spine_copy.h"
 #include "engine/workflow/spine_provider.h"
@@ -19,7 +20,7 @@ namespace bnch {
 namespace {
 
 TEST(ProductConfig, PythonIdentityAndStorageNames) {
-  const ProductConfig& python = ProductConfig::python();
+  const ProductConfig& python = pythonProduct();
   EXPECT_EQ(python.appID, "bnch-python");
   EXPECT_EQ(python.displayName, "Benchkit for Python");
   EXPECT_EQ(python.appSupportDirName, "Benchkit for Python");
@@ -36,7 +37,7 @@ TEST(ProductConfig, PythonIdentityAndStorageNames) {
 }
 
 TEST(ProductConfig, PythonInstallsItsOwnSpineProberVerifierCopyAndPolicy) {
-  const ProductConfig& python = ProductConfig::python();
+  const ProductConfig& python = pythonProduct();
   EXPECT_TRUE(std::dynamic_pointer_cast<const PythonSpineProvider>(python.spineProvider));
   EXPECT_TRUE(std::dynamic_pointer_cast<const PythonVerifier>(python.verifier));
   EXPECT_TRUE(std::dynamic_pointer_cast<const PythonProber>(python.prober));
@@ -50,11 +51,11 @@ TEST(ProductConfig, PythonInstallsItsOwnSpineProberVerifierCopyAndPolicy) {
   ASSERT_TRUE(std::dynamic_pointer_cast<const InertDiagnosisProfile>(python.diagnosisProfile));
   EXPECT_TRUE(python.diagnosisProfile->diagnose(SystemProfile{}).errors.empty());
   // Built once: every read is the same value.
-  EXPECT_EQ(&ProductConfig::python(), &python);
+  EXPECT_EQ(&pythonProduct(), &python);
 }
 
 TEST(ProductConfig, PythonLinksShareTheInstallArticle) {
-  const ProductURLs& urls = ProductConfig::python().urls;
+  const ProductURLs& urls = pythonProduct().urls;
   EXPECT_EQ(urls.installMethods, urls.troubleshooting);
   EXPECT_EQ(urls.privacy, urls.articleBase + "/benchkit/privacy");
   EXPECT_TRUE(urls.warpAffiliate.ends_with(
@@ -62,9 +63,9 @@ TEST(ProductConfig, PythonLinksShareTheInstallArticle) {
 }
 
 TEST(ProductConfig, ShellMarkerLineHasNoDateForPython) {
-  EXPECT_EQ(ProductConfig::python().shellMarkerLine("uv PATH"), "# Benchkit \u2014 uv PATH");
+  EXPECT_EQ(pythonProduct().shellMarkerLine("uv PATH"), "# Benchkit \u2014 uv PATH");
 
-  ProductConfig dated = ProductConfig::python();
+  ProductConfig dated = pythonProduct();
   dated.datedShellMarker = true;
   const std::string line = dated.shellMarkerLine("uv PATH");
   ASSERT_EQ(line.size(), std::string("# 2026-01-01 Benchkit \u2014 uv PATH").size()) << line;
@@ -75,7 +76,7 @@ TEST(ProductConfig, ShellMarkerLineHasNoDateForPython) {
 }
 
 TEST(ProductConfig, SkippingTheExperienceQuestionCountsAsTheMiddleBucket) {
-  const auto& question = ProductConfig::python().experienceQuestion;
+  const auto& question = pythonProduct().experienceQuestion;
   ASSERT_TRUE(question);
   EXPECT_EQ(question->skipValue, "some-experience");
   ASSERT_EQ(question->buckets.size(), 4u);
@@ -102,7 +103,7 @@ TEST(ProductConfig, AConfigurationWithOnlyTheRequiredFieldsHasDefaults) {
 TEST(ProductConfig, CurrentChangesOnlyWhenSet) {
   const ProductConfig before = ProductConfig::current();
   EXPECT_NE(before.appID, "bnch-python");
-  ProductConfig::setCurrent(ProductConfig::python());
+  ProductConfig::setCurrent(pythonProduct());
   EXPECT_EQ(ProductConfig::current().appID, "bnch-python");
   ProductConfig::setCurrent(before);
 }

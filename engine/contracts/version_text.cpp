@@ -1,4 +1,4 @@
-#include "engine/tools/version_text.h"
+#include "engine/contracts/version_text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The Python render policy: its tables and the evidence, decline, limitation,
 // openable-app and outcome hooks.
-#include "engine/workflow/python_render_policy.h"
+#include "engine/product/python_render_policy.h"
 
 #include <gtest/gtest.h>
 

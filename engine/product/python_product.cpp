@@ -1,10 +1,12 @@
-#include "engine/config/product_config.h"
+#include "engine/product/python_product.h"
+
 #include "engine/config/product_identity.h"
 #include "engine/probes/python_prober.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/product/python_spine_copy.h"
+#include "engine/product/python_spine_provider.h"
 #include "engine/verification/python_verifier.h"
-#include "engine/workflow/python_render_policy.h"
-#include "engine/workflow/python_spine_copy.h"
-#include "engine/workflow/python_spine_provider.h"
+#include "engine/workflow/product_config.h"
 #include "engine/workflow/shared_stage_catalog.h"
 
 namespace bnch {
@@ -55,20 +57,18 @@ ProductConfig makePythonConfig() {
   };
   config.flow = SetupFlow::setupWorkflow;
   config.experienceQuestion = ExperienceQuestionCopy::shared();
-  config.verifier = std::make_shared<PythonVerifier>();
+  config.verifier = std::make_shared<PythonVerifier>(config.cacheDirName);
   config.spineProvider = std::make_shared<PythonSpineProvider>();
   config.spineCopy = std::make_shared<PythonSpineCopy>(config.sharedDomainCopy);
   config.spinePolicy = pythonRenderPolicy();
   config.stageCatalog = std::make_shared<SharedStageCatalog>();
-  // The product's spine, verifier, prober, screen copy, stage catalogue and render
-  // policy are installed here by their areas (workflow, verification, probes).
   config.prober = std::make_shared<PythonProber>();
   return config;
 }
 
 }  // namespace
 
-const ProductConfig& ProductConfig::python() {
+const ProductConfig& pythonProduct() {
   static const ProductConfig config = makePythonConfig();
   return config;
 }

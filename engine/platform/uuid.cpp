@@ -1,4 +1,4 @@
-#include "engine/telemetry/uuid.h"
+#include "engine/platform/uuid.h"
 
 #include <openssl/rand.h>
 

@@ -1,4 +1,4 @@
-#include "engine/workflow/python_render_policy.h"
+#include "engine/product/python_render_policy.h"
 
 #include <array>
 #include <mutex>

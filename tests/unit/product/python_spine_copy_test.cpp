@@ -1,8 +1,9 @@
 // The Python screen texts and the lookups the screens derive from them.
 #include <gtest/gtest.h>
 
-#include "engine/workflow/python_render_policy.h"
-#include "engine/workflow/python_spine_copy.h"
+#include "engine/product/python_product.h"
+#include "engine/product/python_render_policy.h"
+#include "engine/product/python_spine_copy.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/spine_lookups.h"
 
@@ -12,7 +13,7 @@ namespace {
 using Class = SetupDiagnosisClassification;
 
 ProductConfig pythonConfig() {
-  ProductConfig config = ProductConfig::python();
+  ProductConfig config = pythonProduct();
   config.spineCopy = std::make_shared<PythonSpineCopy>();
   config.spinePolicy = pythonRenderPolicy();
   return config;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/config/product_names.h"
+
 namespace bnch {
 
 class SpineProvider;
@@ -20,7 +22,7 @@ struct SystemProfile;
 enum class SetupFlow { diagnose, setupWorkflow };
 std::string_view toString(SetupFlow flow);
 
-enum class Outcome { ready, still_blocked, unsure };
+enum class Outcome { ready, stillBlocked, unsure };
 std::string_view toString(Outcome outcome);
 
 // Where a next-step option leads.
@@ -155,18 +157,11 @@ class InertDiagnosisProfile final : public DiagnosisProfile {
   JavaDiagnosis diagnose(const SystemProfile&) const override { return {}; }
 };
 
-// Everything that differs between the products the engine can be: identity and
-// storage names, screen texts, links, the flow, and the product's spine, prober,
+// Everything that differs between the products the engine can be: its names
+// (ProductNames), screen texts, links, the flow, and the product's spine, prober,
 // verifier, copy and render policy. A value, copied freely; the interfaces it
 // holds are immutable and shared.
-struct ProductConfig {
-  std::string appID;
-  std::string displayName;
-  std::string appSupportDirName;
-  std::string userDefaultsPrefix;
-  std::string shellConfigMarker;
-  bool datedShellMarker = false;
-  std::string cacheDirName;
+struct ProductConfig : ProductNames {
   ProductCopy copy;
   ProductURLs urls;
   ConsentCopy consent;
@@ -184,17 +179,8 @@ struct ProductConfig {
   std::shared_ptr<const StageCatalogProviding> stageCatalog;
   std::optional<ExperienceQuestionCopy> experienceQuestion;
 
-  // The full user-defaults key for a suffix that begins with a dot (".consented").
-  std::string defaultsKey(std::string_view suffix) const { return userDefaultsPrefix + std::string(suffix); }
-
-  // The comment line above every block appended to a shell start-up file:
-  // "# Benchkit — <title>" (with the date after "# " when datedShellMarker).
-  std::string shellMarkerLine(std::string_view title) const;
-
-  // The Python product, built once on first use and shared.
-  static const ProductConfig& python();
   // The process-wide current configuration. Before launch sets it, it holds a
-  // minimal placeholder product; the entry sets it to python() once, before any
+  // minimal placeholder product; the entry sets it to pythonProduct() once, before any
   // window exists.
   static ProductConfig current();
   static void setCurrent(ProductConfig config);

@@ -1,8 +1,8 @@
-#include "engine/tools/uv_contract.h"
+#include "engine/contracts/uv_contract.h"
 
 #include <vector>
 
-#include "engine/tools/version_text.h"
+#include "engine/contracts/version_text.h"
 
 namespace bnch {
 

@@ -1,4 +1,4 @@
-#include "engine/tools/homebrew_contract.h"
+#include "engine/contracts/homebrew_contract.h"
 
 namespace bnch {
 

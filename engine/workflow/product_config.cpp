@@ -1,6 +1,5 @@
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 
-#include <ctime>
 #include <mutex>
 
 #include "engine/config/product_identity.h"
@@ -22,7 +21,7 @@ std::string_view toString(Outcome outcome) {
   switch (outcome) {
     case Outcome::ready:
       return "ready";
-    case Outcome::still_blocked:
+    case Outcome::stillBlocked:
       return "still_blocked";
     case Outcome::unsure:
       return "unsure";
@@ -90,23 +89,6 @@ const SharedDomainCopy& SharedDomainCopy::standard() {
 std::shared_ptr<const SpineRenderPolicy> ProductConfig::defaultSpineRenderPolicy() {
   static const auto policy = std::make_shared<const SpineRenderPolicy>();
   return policy;
-}
-
-std::string ProductConfig::shellMarkerLine(std::string_view title) const {
-  std::string line = "# ";
-  if (datedShellMarker) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char date[16];
-    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
-    line += date;
-    line += ' ';
-  }
-  line += shellConfigMarker;
-  line += " \u2014 ";
-  line += title;
-  return line;
 }
 
 namespace {

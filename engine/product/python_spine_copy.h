@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/config/product_config.h"
+#include "engine/workflow/product_config.h"
 #include "engine/workflow/spine_copy.h"
 
 namespace bnch {
