@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/workflow/product_config.h"
 #include "engine/platform/app_services.h"
 #include "engine/platform/executor.h"
 #include "engine/probes/system_profile.h"
 #include "engine/telemetry/run_lifecycle.h"
 #include "engine/telemetry/usage_event_tracking.h"
 #include "engine/workflow/once_only_events.h"
+#include "engine/workflow/product_config.h"
 #include "ui/navigation_model.h"
 #include "ui/platform_services.h"
 

@@ -2,11 +2,11 @@
 
 #include <future>
 
+#include "engine/contracts/version_text.h"
 #include "engine/platform/shell_quote.h"
 #include "engine/platform/text.h"
 #include "engine/probes/probe_files.h"
 #include "engine/probes/python_ownership.h"
-#include "engine/contracts/version_text.h"
 
 namespace bnch {
 namespace {

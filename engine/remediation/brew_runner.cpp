@@ -7,12 +7,12 @@
 #include <thread>
 #include <utility>
 
+#include "engine/contracts/homebrew_contract.h"
 #include "engine/platform/process_environment.h"
 #include "engine/remediation/domain_error.h"
 #include "engine/remediation/install_transcript.h"
 #include "engine/remediation/package_download.h"
 #include "engine/remediation/pkg_installer.h"
-#include "engine/contracts/homebrew_contract.h"
 
 namespace bnch {
 

@@ -4,10 +4,10 @@
 #include <thread>
 #include <utility>
 
+#include "engine/contracts/homebrew_contract.h"
 #include "engine/platform/process_environment.h"
 #include "engine/remediation/file_append_writer.h"
 #include "engine/remediation/install_transcript.h"
-#include "engine/contracts/homebrew_contract.h"
 
 namespace bnch {
 

@@ -41,8 +41,7 @@ class HomebrewInstaller {
       "https://raw.githubusercontent.com/Homebrew/install/HEAD/install.sh";
 
   HomebrewInstaller(std::shared_ptr<ProcessRunning> process, std::shared_ptr<FileSystemOperating> fs,
-                    PrivilegedExecutor executor, Environment applicationEnvironment,
-                    ProductNames config);
+                    PrivilegedExecutor executor, Environment applicationEnvironment, ProductNames config);
 
   EventStream<Event> install(std::shared_ptr<CancellableProcess> cancellable = nullptr) const;
 

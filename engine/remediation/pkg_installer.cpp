@@ -132,7 +132,7 @@ EventStream<PKGInstaller::Event> PKGInstaller::install(int major, std::string pr
     canceledFlag->store(true);
     cancellation->cancel();
   });
-  PackageJob job{process_,          http_,        fs_,           adoptium_,   config_, options_, major,
+  PackageJob job{process_,          http_,        fs_,          adoptium_,   config_, options_, major,
                  std::move(prompt), cancellation, canceledFlag, continuation};
   std::thread([job = std::move(job)] { job.run(); }).detach();
   return std::move(stream);

@@ -91,8 +91,8 @@ class PKGInstaller {
       "Adoptium didn't respond within 20 seconds. Try again in a moment, or use Other Java install methods.";
 
   PKGInstaller(std::shared_ptr<ProcessRunning> process, std::shared_ptr<HTTPFetching> http,
-               std::shared_ptr<FileSystemOperating> fs, AdoptiumAPI adoptium,
-               ProductNames config, Options options = {});
+               std::shared_ptr<FileSystemOperating> fs, AdoptiumAPI adoptium, ProductNames config,
+               Options options = {});
 
   EventStream<Event> install(int major, std::string prompt) const;
 

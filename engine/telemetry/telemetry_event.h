@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/telemetry/json_value.h"
 #include "engine/platform/uuid.h"
+#include "engine/telemetry/json_value.h"
 
 namespace bnch {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/platform/uuid.h"
 #include "engine/telemetry/telemetry_configuration.h"
 #include "engine/telemetry/telemetry_event.h"
 #include "engine/telemetry/usage_event_tracking.h"
-#include "engine/platform/uuid.h"
 
 namespace bnch {
 

@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/product/python_product.h"
-#include "engine/workflow/product_config.h"
+#include "engine/contracts/homebrew_contract.h"
 #include "engine/platform/live_file_system.h"
 #include "engine/platform/live_http_fetcher.h"
 #include "engine/platform/live_process_runner.h"
 #include "engine/platform/process_environment.h"
+#include "engine/product/python_product.h"
 #include "engine/remediation/brew_runner.h"
 #include "engine/remediation/homebrew_installer.h"
 #include "engine/remediation/pkg_installer.h"
 #include "engine/remediation/privileged_executor.h"
-#include "engine/contracts/homebrew_contract.h"
+#include "engine/workflow/product_config.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "engine/product/python_product.h"
 #include "engine/platform/live_file_system.h"
 #include "engine/platform/live_http_fetcher.h"
 #include "engine/platform/sha256.h"
+#include "engine/product/python_product.h"
 #include "engine/remediation/adoptium_api.h"
 #include "engine/remediation/domain_error.h"
 #include "engine/remediation/pkg_installer.h"
@@ -151,8 +151,7 @@ struct PackageInstallFixture : ::testing::Test {
   std::shared_ptr<LiveFileSystem> fs =
       std::make_shared<LiveFileSystem>(LiveFileSystemOptions{.homeDirectory = dir / "home"});
   std::shared_ptr<ScriptedProcessRunner> process = std::make_shared<ScriptedProcessRunner>();
-  std::filesystem::path cached =
-      dir / "home/Library/Caches" / pythonProduct().cacheDirName / "temurin-25-aarch64.pkg";
+  std::filesystem::path cached = dir / "home/Library/Caches" / pythonProduct().cacheDirName / "temurin-25-aarch64.pkg";
   std::string installedBytes;
   std::thread stopper;
 
@@ -167,8 +166,8 @@ struct PackageInstallFixture : ::testing::Test {
 
   std::vector<Event> install(PKGInstaller::Options options = {}) {
     PKGInstaller installer(process, std::make_shared<LiveHTTPFetcher>(dir.path()), fs,
-                           AdoptiumAPI(std::make_shared<LiveHTTPFetcher>(dir.path()), server.url("")),
-                           pythonProduct(), options);
+                           AdoptiumAPI(std::make_shared<LiveHTTPFetcher>(dir.path()), server.url("")), pythonProduct(),
+                           options);
     return installer.install(25, "Enter Mac password to install Temurin to /Library/Java/JavaVirtualMachines/")
         .collect();
   }
@@ -251,8 +250,7 @@ TEST_F(PackageInstallFixture, CancellingAStalledDownloadEndsCanceled) {
   packageResponse = ScriptedResponse::of(ScriptedResponse::Behaviour::headersOnly);
   packageResponse.body = package;
   PKGInstaller installer(process, std::make_shared<LiveHTTPFetcher>(dir.path()), fs,
-                         AdoptiumAPI(std::make_shared<LiveHTTPFetcher>(dir.path()), server.url("")),
-                         pythonProduct());
+                         AdoptiumAPI(std::make_shared<LiveHTTPFetcher>(dir.path()), server.url("")), pythonProduct());
   auto stream = installer.install(25, "p");
   EXPECT_EQ(stream.next(), Event{Event::Fetching{}});
   ASSERT_TRUE(server.waitForRequests(2));

@@ -1,5 +1,5 @@
-#include "engine/product/python_product.h"
 #include "engine/remediation/brew_runner.h"
+#include "engine/product/python_product.h"
 
 #include <gtest/gtest.h>
 

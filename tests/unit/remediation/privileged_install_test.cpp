@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/product/python_product.h"
 #include "engine/platform/live_file_system.h"
+#include "engine/product/python_product.h"
 #include "engine/remediation/homebrew_index_freshness.h"
 #include "engine/remediation/homebrew_installer.h"
 #include "engine/remediation/install_output_filter.h"

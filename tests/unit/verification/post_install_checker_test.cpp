@@ -1,5 +1,5 @@
-#include "engine/verification/command_text.h"
 #include "engine/verification/post_install_checker.h"
+#include "engine/verification/command_text.h"
 
 #include <gtest/gtest.h>
 
