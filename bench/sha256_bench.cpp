@@ -15,6 +15,7 @@
 #include "engine/platform/live_file_system.h"
 #include "engine/platform/live_process_runner.h"
 #include "engine/platform/sha256.h"
+#include "engine/remediation/package_download.h"
 
 namespace {
 
@@ -70,7 +71,8 @@ int main() {
   bnch::LiveProcessRunner process;
   std::string ours;
   std::string theirs;
-  const Timing oursTime = best(3, [&] { ours = bnch::sha256Hex(fs.readData(path)); });
+  const Timing oursTime =
+      best(3, [&] { ours = bnch::sha256Hex(fs.readData(path, bnch::PackageDownload::packageReadLimit)); });
   const Timing theirsTime = best(
       3, [&] { theirs = process.run({.executable = "/usr/bin/sha256sum", .arguments = {path}}).stdOut.substr(0, 64); });
   std::remove(path.c_str());

@@ -34,6 +34,10 @@ struct PackageDownload {
   // Reads the file, computes its SHA-256 and compares it with `expected` (lower
   // case). A mismatch throws DomainError(domain, code, "Checksum mismatch
   // (expected …, got …)").
+  // Installer packages run to a few hundred megabytes (a JDK is about 200 MB):
+  // far above the person's-file read limit, still bounded.
+  static constexpr std::uint64_t packageReadLimit = std::uint64_t{2} << 30;
+
   static void verifyChecksum(const FileSystemOperating& fs, const std::filesystem::path& file,
                              const std::string& expected, const std::string& domain, int code);
 

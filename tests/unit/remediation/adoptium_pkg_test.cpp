@@ -10,6 +10,7 @@
 #include "engine/product/python_product.h"
 #include "engine/remediation/adoptium_api.h"
 #include "engine/remediation/domain_error.h"
+#include "engine/remediation/package_download.h"
 #include "engine/remediation/pkg_installer.h"
 #include "tests/support/canned_http_fetcher.h"
 #include "tests/support/local_http_server.h"
@@ -272,6 +273,20 @@ TEST_F(PackageInstallFixture, ALookupThatTimesOutGivesTheTwentySecondMessage) {
   PKGInstaller installer(process, http, fs, AdoptiumAPI(http), pythonProduct());
   EXPECT_EQ(installer.install(25, "p").collect().back(),
             Event{Event::Error{std::string(PKGInstaller::lookupTimeoutMessage)}});
+}
+
+// A JDK package is about 200 MB: far above the limit for the person's own files,
+// and its checksum must still be checked (a sparse file keeps the test light on disk).
+TEST(PackageDownload, ChecksumsAPackageLargerThanThePersonsFileLimit) {
+  TempDir dir;
+  const auto package = dir / "large.pkg";
+  const std::uint64_t size = FileSystemOperating::defaultReadLimit + 1;
+  std::ofstream(package).close();
+  std::filesystem::resize_file(package, size);
+  const std::string expected = sha256Hex(std::string(size, '\0'));
+  const LiveFileSystem fs;
+  EXPECT_NO_THROW(PackageDownload::verifyChecksum(fs, package, expected, "PKGInstaller", 3));
+  EXPECT_THROW(PackageDownload::verifyChecksum(fs, package, std::string(64, '0'), "PKGInstaller", 3), DomainError);
 }
 
 }  // namespace
