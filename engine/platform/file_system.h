@@ -3,9 +3,11 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -72,7 +74,14 @@ class FileSystemOperating {
   virtual std::string readString(const std::filesystem::path& path,
                                  std::uint64_t sizeLimit = defaultReadLimit) const = 0;
   virtual std::string readData(const std::filesystem::path& path,
-                               std::uint64_t sizeLimit = defaultReadLimit) const = 0;       // raw bytes
+                               std::uint64_t sizeLimit = defaultReadLimit) const = 0;  // raw bytes
+  // The raw bytes handed to `consume` in order, a chunk at a time, under the same
+  // rules as readData, so that a large file (an installer package) never has to
+  // be held whole. This default reads the whole file once; live systems stream.
+  virtual void readChunks(const std::filesystem::path& path, std::uint64_t sizeLimit,
+                          const std::function<void(std::string_view)>& consume) const {
+    consume(readData(path, sizeLimit));
+  }
   virtual void writeData(const std::string& bytes, const std::filesystem::path& path) = 0;  // atomic
   // Atomic too, and the file gets exactly `permissions` (e.g. 0600), new or
   // replaced; its bytes are never readable under wider bits, not even briefly.

@@ -457,45 +457,44 @@ void LiveFileSystem::setAttributes(const FileAttributes& attributes, const fs::p
   if (attributes.modificationDate) setModificationTime(path, *attributes.modificationDate, true);
 }
 
-std::string LiveFileSystem::readData(const fs::path& path, std::uint64_t sizeLimit) const {
+void LiveFileSystem::readChunks(const fs::path& path, std::uint64_t sizeLimit,
+                                const std::function<void(std::string_view)>& consume) const {
   // Without O_NONBLOCK, opening a FIFO waits for a writer forever; nothing but a
   // regular file is read, so the flag never changes what a read returns.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) fail(errno, FileOperation::read, path);
+  struct Close {
+    int fd;
+    ~Close() { ::close(fd); }
+  } close{fd};
   struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    ::close(fd);
-    fail(error, FileOperation::read, path);
-  }
+  if (::fstat(fd, &info) != 0) fail(errno, FileOperation::read, path);
   if (!S_ISREG(info.st_mode)) {
-    ::close(fd);
     if (S_ISDIR(info.st_mode)) fail(EISDIR, FileOperation::read, path);
     throw makeNotRegularFileError(path);
   }
-  if (static_cast<std::uint64_t>(info.st_size) > sizeLimit) {
-    ::close(fd);
-    throw makeFileTooLargeError(path, sizeLimit);
-  }
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(info.st_size));
-  std::vector<char> buffer(1 << 16);
+  if (static_cast<std::uint64_t>(info.st_size) > sizeLimit) throw makeFileTooLargeError(path, sizeLimit);
+  std::vector<char> buffer(1 << 20);
+  std::uint64_t total = 0;
   for (;;) {
     ssize_t got = ::read(fd, buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
-      int error = errno;
-      ::close(fd);
-      fail(error, FileOperation::read, path);
+      fail(errno, FileOperation::read, path);
     }
     if (got == 0) break;
-    bytes.append(buffer.data(), static_cast<std::size_t>(got));
-    if (bytes.size() > sizeLimit) {  // it grew while being read
-      ::close(fd);
-      throw makeFileTooLargeError(path, sizeLimit);
-    }
+    total += static_cast<std::uint64_t>(got);
+    if (total > sizeLimit) throw makeFileTooLargeError(path, sizeLimit);  // it grew while being read
+    consume(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
   }
-  ::close(fd);
+}
+
+std::string LiveFileSystem::readData(const fs::path& path, std::uint64_t sizeLimit) const {
+  std::string bytes;
+  readChunks(path, sizeLimit, [&](std::string_view chunk) {
+    if (bytes.empty()) bytes.reserve(chunk.size());
+    bytes.append(chunk);
+  });
   return bytes;
 }
 

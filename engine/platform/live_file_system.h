@@ -83,6 +83,8 @@ class LiveFileSystem final : public FileSystemOperating {
   void setAttributes(const FileAttributes& attributes, const std::filesystem::path& path) override;
   std::string readString(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
   std::string readData(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
+  void readChunks(const std::filesystem::path& path, std::uint64_t sizeLimit,
+                  const std::function<void(std::string_view)>& consume) const override;
   void writeData(const std::string& bytes, const std::filesystem::path& path) override;
   void writeData(const std::string& bytes, const std::filesystem::path& path, std::uint32_t permissions) override;
   // Not atomically: opens the file in place (creating or truncating it) and writes.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -10,5 +11,9 @@ namespace bnch {
 // has them). Thread-safe. Throws std::runtime_error only when OpenSSL cannot
 // allocate its context.
 std::string sha256Hex(std::string_view bytes);
+
+// The same digest over bytes handed over in pieces: `feed` calls its argument
+// once per chunk, in order.
+std::string sha256Hex(const std::function<void(const std::function<void(std::string_view)>&)>& feed);
 
 }  // namespace bnch

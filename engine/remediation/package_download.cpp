@@ -41,7 +41,8 @@ void PackageDownload::fetch(HTTPFetching& http, FileSystemOperating& fs, const s
 
 void PackageDownload::verifyChecksum(const FileSystemOperating& fs, const fs::path& file, const std::string& expected,
                                      const std::string& domain, int code) {
-  const std::string actual = sha256Hex(fs.readData(file, packageReadLimit));
+  const std::string actual = sha256Hex(
+      [&](const std::function<void(std::string_view)>& consume) { fs.readChunks(file, packageReadLimit, consume); });
   if (actual != expected) {
     throw DomainError(domain, code, "Checksum mismatch (expected " + expected + ", got " + actual + ")");
   }

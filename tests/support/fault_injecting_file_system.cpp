@@ -185,6 +185,12 @@ std::string FaultInjectingFileSystem::readData(const fs::path& path, std::uint64
   return ForwardingFileSystem::readData(path, sizeLimit);
 }
 
+void FaultInjectingFileSystem::readChunks(const fs::path& path, std::uint64_t sizeLimit,
+                                          const std::function<void(std::string_view)>& consume) const {
+  before(FileOperation::read, path, true);
+  ForwardingFileSystem::readChunks(path, sizeLimit, consume);
+}
+
 void FaultInjectingFileSystem::writeData(const std::string& bytes, const fs::path& path) {
   writing(path, bytes.size(), [&] { ForwardingFileSystem::writeData(bytes, path); });
 }

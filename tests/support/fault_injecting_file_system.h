@@ -66,6 +66,8 @@ class FaultInjectingFileSystem final : public ForwardingFileSystem {
   void setAttributes(const FileAttributes& attributes, const std::filesystem::path& path) override;
   std::string readString(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
   std::string readData(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
+  void readChunks(const std::filesystem::path& path, std::uint64_t sizeLimit,
+                  const std::function<void(std::string_view)>& consume) const override;
   void writeData(const std::string& bytes, const std::filesystem::path& path) override;
   void writeData(const std::string& bytes, const std::filesystem::path& path, std::uint32_t permissions) override;
   void write(const std::string& text, const std::filesystem::path& path, bool atomically) override;

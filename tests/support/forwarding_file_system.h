@@ -43,6 +43,10 @@ class ForwardingFileSystem : public FileSystemOperating {
   std::string readData(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override {
     return inner_->readData(path, sizeLimit);
   }
+  void readChunks(const std::filesystem::path& path, std::uint64_t sizeLimit,
+                  const std::function<void(std::string_view)>& consume) const override {
+    inner_->readChunks(path, sizeLimit, consume);
+  }
   void writeData(const std::string& bytes, const std::filesystem::path& path) override {
     inner_->writeData(bytes, path);
   }
