@@ -79,4 +79,12 @@ std::vector<std::string> nonEmptyLines(std::string_view text) {
   return lines;
 }
 
+std::string lowercasedASCII(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 }  // namespace bnch

@@ -23,4 +23,8 @@ std::string_view trimmedOf(std::string_view text, std::string_view characters);
 // The lines of the text, split at any line break, empty lines dropped.
 std::vector<std::string> nonEmptyLines(std::string_view text);
 
+// With the ASCII letters A-Z in lower case; every other byte (UTF-8 included)
+// unchanged, whatever the locale. For matching tool output case-insensitively.
+std::string lowercasedASCII(std::string_view text);
+
 }  // namespace bnch

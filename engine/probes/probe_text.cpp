@@ -20,14 +20,6 @@ std::vector<std::string> ProbeText::nonEmptyLines(std::string_view text) {
   return lines;
 }
 
-std::string ProbeText::lowercased(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
-
 bool ProbeText::isFaithful(std::string_view text) {
   constexpr std::string_view replacement = "\xEF\xBF\xBD";  // U+FFFD
   return decodeUtf8Lossy(std::string(text)).find(replacement) == std::string::npos;

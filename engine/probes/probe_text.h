@@ -14,8 +14,6 @@ struct ProbeText {
   static std::string trimWhitespace(std::string_view text);
   // Splits at "\n" and drops empty pieces.
   static std::vector<std::string> nonEmptyLines(std::string_view text);
-  // ASCII lower case; other bytes unchanged.
-  static std::string lowercased(std::string_view text);
   // False when the text holds bytes that are not UTF-8, or U+FFFD, which the
   // process runner puts in place of such bytes. A program's answer that is not
   // faithful text cannot name a path or a verdict and counts as no answer.

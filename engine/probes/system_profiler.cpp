@@ -1,4 +1,5 @@
 #include "engine/probes/system_profiler.h"
+#include "engine/platform/text.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -294,7 +295,7 @@ bool SystemProfiler::isAdministrator() const {
 
 std::optional<bool> SystemProfiler::administratorFromAnswer(std::string_view answer) {
   if (!ProbeText::isFaithful(answer)) return std::nullopt;
-  const std::string text = ProbeText::lowercased(ProbeText::trimWhitespace(answer));
+  const std::string text = lowercasedASCII(ProbeText::trimWhitespace(answer));
   if (text.starts_with("yes")) return true;
   if (text.starts_with("no")) return false;
   return std::nullopt;

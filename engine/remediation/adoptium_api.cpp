@@ -1,4 +1,5 @@
 #include "engine/remediation/adoptium_api.h"
+#include "engine/platform/text.h"
 
 #include <curl/curl.h>
 
@@ -117,7 +118,7 @@ AdoptiumAPI::AssetMetadata AdoptiumAPI::latestInstaller(int major, const std::st
   asset.downloadURL = stringMember(*installer, "link");
   if (!isWebAddress(asset.downloadURL))
     throw DomainError(std::string(domain), 2, "Invalid installer URL from Adoptium");
-  asset.checksum = InstallTranscript::lowercased(stringMember(*installer, "checksum"));
+  asset.checksum = lowercasedASCII(stringMember(*installer, "checksum"));
   if (asset.checksum.size() != 64) {
     throw DomainError(std::string(domain), 3,
                       "Unexpected checksum format from Adoptium (" + std::to_string(asset.checksum.size()) + " chars)");

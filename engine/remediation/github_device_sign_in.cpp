@@ -1,18 +1,11 @@
 #include "engine/remediation/github_device_sign_in.h"
+#include "engine/platform/text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <regex>
 
 namespace bnch {
 namespace {
-
-std::string lowerCased(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 std::optional<std::string> firstMatch(std::string_view line, const std::regex& pattern) {
   std::match_results<std::string_view::const_iterator> match;
@@ -25,7 +18,7 @@ std::optional<std::string> firstMatch(std::string_view line, const std::regex& p
 std::optional<GitHubDeviceSignInScanner::BrowserRequest> GitHubDeviceSignInScanner::scan(std::string_view line) {
   static const std::regex kCode("[A-Z0-9]{4}-[A-Z0-9]{4}");
   static const std::regex kDeviceAddress(R"(https://github\.com/login/device)");
-  const std::string lower = lowerCased(line);
+  const std::string lower = lowercasedASCII(line);
   if (!code_ && lower.find("code") != std::string::npos) code_ = firstMatch(line, kCode);
   if (browserRequested_) return std::nullopt;
   std::optional<std::string> url = firstMatch(line, kDeviceAddress);

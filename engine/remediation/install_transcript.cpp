@@ -1,18 +1,13 @@
 #include "engine/remediation/install_transcript.h"
+#include "engine/platform/text.h"
 
 #include <algorithm>
 
 namespace bnch {
 
 void InstallTranscript::add(std::string_view line) {
-  text_ += lowercased(line);
+  text_ += lowercasedASCII(line);
   text_ += '\n';
-}
-
-std::string InstallTranscript::lowercased(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return lower;
 }
 
 bool InstallTranscript::containsAny(std::string_view text, std::span<const std::string_view> markers) {

@@ -22,8 +22,6 @@ class InstallTranscript {
   bool contains(std::string_view marker) const { return text_.find(marker) != std::string::npos; }
 
   static bool containsAny(std::string_view text, std::span<const std::string_view> markers);
-  // The text with ASCII letters in lower case; other bytes unchanged.
-  static std::string lowercased(std::string_view text);
 
  private:
   std::string text_;

@@ -166,7 +166,7 @@ PrivilegedInstallResult PKGInstaller::runInstaller(ProcessRunning& process, cons
   if (exitCode == 0) return {Kind::success, ""};
   const std::string trimmed = trimmedText(output);
   if (trimmed.find("(-128)") != std::string::npos ||
-      InstallTranscript::lowercased(trimmed).find("user canceled") != std::string::npos) {
+      lowercasedASCII(trimmed).find("user canceled") != std::string::npos) {
     return {Kind::canceled, ""};
   }
   if (!trimmed.empty()) return {Kind::failure, trimmed};

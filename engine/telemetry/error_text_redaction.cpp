@@ -1,4 +1,5 @@
 #include "engine/telemetry/error_text_redaction.h"
+#include "engine/platform/text.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -98,13 +99,6 @@ bool isNameCharacter(char c) {
   return isAlphanumeric(c) || c == '.' || c == '_' || c == '-' || static_cast<unsigned char>(c) >= 0x80;
 }
 bool isTokenCharacter(char c) { return isAlphanumeric(c) || c == '_' || c == '-'; }
-char lowered(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowercased(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), lowered);
-  return lower;
-}
 
 // Every occurrence of `value` replaced with `replacement`; with `wholeName`, only
 // where no name character follows ("/Users/al" is not part of "/Users/alice").
@@ -175,7 +169,7 @@ std::string withoutAccountName(std::string_view text, std::string_view account) 
 
 // The rest of the line after "Authorization:", and the word after "Bearer ".
 std::string withoutAuthorizationValues(std::string_view text) {
-  const std::string lower = lowercased(text);
+  const std::string lower = lowercasedASCII(text);
   std::string result;
   result.reserve(text.size());
   std::size_t copied = 0;

@@ -1,8 +1,8 @@
 #include "engine/verification/python_verifier.h"
+#include "engine/platform/text.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <exception>
 
 #include "engine/platform/shell_quote.h"
@@ -78,9 +78,7 @@ std::string_view PythonVerifier::toString(StepID id) {
 PythonVerifier::PythonVerifier(std::string cacheDirName) : cacheDirName_(std::move(cacheDirName)) {}
 
 bool PythonVerifier::isNetworkFailure(std::string_view output) {
-  std::string lower(output);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string lower = lowercasedASCII(output);
   return std::any_of(kNetworkPhrases.begin(), kNetworkPhrases.end(),
                      [&](std::string_view phrase) { return lower.find(phrase) != std::string::npos; });
 }
