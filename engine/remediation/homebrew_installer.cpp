@@ -8,6 +8,7 @@
 #include "engine/platform/process_environment.h"
 #include "engine/remediation/file_append_writer.h"
 #include "engine/remediation/install_transcript.h"
+#include "engine/remediation/tool_install_commands.h"
 
 namespace bnch {
 
@@ -101,7 +102,7 @@ void addBrewShellenvToZprofile(FileSystemOperating& fs, const ProductNames& conf
   }
   FileAppendWriter writer(fs.homeDirectory() / ".zprofile", fs, config);
   try {
-    const auto preview = writer.preview("eval \"$(" + *brew + " shellenv)\"", "Homebrew shellenv", "brew shellenv",
+    const auto preview = writer.preview(homebrewShellenvLine(*brew), "Homebrew shellenv", "brew shellenv",
                                         FileAppendWriter::KeyDetection::ignoringCommentLines);
     if (preview.alreadySet) {
       emit("brew shellenv already active in ~/.zprofile — skipping.");
