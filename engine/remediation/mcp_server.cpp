@@ -46,4 +46,17 @@ const std::vector<MCPServer>& MCPServer::offered() {
   return servers;
 }
 
+std::string MCPServerText::claudeDesktopHint(std::string_view displayName) {
+  return "For Claude Desktop\u2019s Chat, add " + std::string(displayName) +
+         " under Settings \u2192 Connectors \u2014 the Code tab already has it.";
+}
+
+std::string MCPServerText::noAgent(std::string_view displayName) {
+  return "No AI agent is set up yet \u2014 nothing to configure " + std::string(displayName) + " for.";
+}
+
+std::string MCPServerText::signInToFinish(std::string_view displayName) {
+  return "Sign in to " + std::string(displayName) + " inside Claude or Codex, then restart it to finish.";
+}
+
 }  // namespace bnch

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bnch {
@@ -36,6 +37,19 @@ struct MCPServer {
   static const std::vector<MCPServer>& offered();
 
   bool operator==(const MCPServer&) const = default;
+};
+
+// What adding an MCP server shows.
+struct MCPServerText {
+  // Stands in for the person's key wherever an address holding it would be shown.
+  static constexpr std::string_view keyPlaceholder = "YOUR_API_KEY";
+  static constexpr std::string_view keyRejected =
+      "That API key doesn't look right — a key holds only letters, digits, and the characters - _ . ~ "
+      "(check for a space or a quote copied with it). Nothing was changed.";
+  // "For Claude Desktop’s Chat, add NAME under Settings → Connectors — the Code tab already has it."
+  static std::string claudeDesktopHint(std::string_view displayName);
+  static std::string noAgent(std::string_view displayName);
+  static std::string signInToFinish(std::string_view displayName);
 };
 
 }  // namespace bnch

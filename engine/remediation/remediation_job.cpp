@@ -68,7 +68,10 @@ std::optional<int32_t> RemediationJob::installFormula(const std::string& name) c
     output(std::string(RunnerText::homebrewMissing));
     return -1;
   }
-  auto stream = brewRunner().installFormula(name, cancellable_);
+  return relay(brewRunner().installFormula(name, cancellable_));
+}
+
+std::optional<int32_t> RemediationJob::relay(EventStream<StreamEvent> stream) const {
   int32_t code = -1;
   while (auto event = stream.next()) {
     if (const auto* line = std::get_if<StreamEvent::Output>(&event->value)) {
@@ -83,7 +86,8 @@ std::optional<int32_t> RemediationJob::installFormula(const std::string& name) c
   return code;
 }
 
-int32_t RemediationJob::runLoginShell(const std::string& command) const {
+int32_t RemediationJob::runLoginShell(const std::string& command,
+                                      const std::function<void(const std::string& line)>& eachLine) const {
   auto cancellation = std::make_shared<LiveProcessCancellation>();
   cancellable_->setCurrent(cancellation);
   ProcessRequest request{.executable = "/bin/zsh",
@@ -95,6 +99,7 @@ int32_t RemediationJob::runLoginShell(const std::string& command) const {
   while (auto event = stream.next()) {
     if (const auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
       output(line->text);
+      if (eachLine) eachLine(line->text);
     } else if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
       code = exited->code;
     } else if (const auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,10 +55,15 @@ class RemediationJob {
   // absent when the install was canceled.
   std::optional<int32_t> installFormula(const std::string& name) const;
 
-  // `/bin/zsh -lc <command>` in the application's environment, lines forwarded.
-  // The exit code; -1 when it did not start (after "Failed to start: …") or was
-  // stopped by a cancel.
-  int32_t runLoginShell(const std::string& command) const;
+  // Forwards a package runner's output lines; the exit code of its last completed
+  // event (-1 when none), absent when it was canceled. Does not end the job.
+  std::optional<int32_t> relay(EventStream<StreamEvent> stream) const;
+
+  // `/bin/zsh -lc <command>` in the application's environment, lines forwarded
+  // (each one then handed to `eachLine`, when given). The exit code; -1 when it
+  // did not start (after "Failed to start: …") or was stopped by a cancel.
+  int32_t runLoginShell(const std::string& command,
+                        const std::function<void(const std::string& line)>& eachLine = {}) const;
 
   PrivilegedExecutor privilegedExecutor() const;
   AdoptiumAPI adoptium() const;

@@ -1,17 +1,57 @@
 #include "engine/remediation/setup_remediation_runner.h"
 
 #include <exception>
+#include <string_view>
 #include <thread>
 #include <utility>
 
 #include "engine/remediation/remediation_job.h"
+#include "engine/remediation/remediation_jobs.h"
 
 namespace bnch {
 
 namespace {
 
 void runJob(const RemediationJob& job, const SetupRemediation& remediation) {
+  using Kind = SetupRemediation::Kind;
   switch (remediation.kind) {
+    case Kind::installWarp:
+    case Kind::installClaudeDesktop:
+    case Kind::installZed:
+    case Kind::installVSCode:
+    case Kind::installZettlr:
+    case Kind::installObsidian:
+    case Kind::installCodexCLI:
+    case Kind::installChatGPTDesktop:
+      return installAppCask(job, remediation.id().substr(std::string_view("brew:").size()));
+    case Kind::installClaudeCLI:
+      return installClaudeCLI(job);
+    case Kind::installMise:
+      return installMise(job);
+    case Kind::installNodeViaMise:
+      return installMiseLanguage(job, kNodeViaMise);
+    case Kind::installRubyViaMise:
+      return installMiseLanguage(job, kRubyViaMise);
+    case Kind::installRustViaMise:
+      return installMiseLanguage(job, kRustViaMise);
+    case Kind::installRustup:
+      return installRustup(job);
+    case Kind::installGh:
+      return installGh(job);
+    case Kind::configureGit:
+      return configureGit(job, remediation.name, remediation.email);
+    case Kind::githubAuth:
+      return githubAuth(job);
+    case Kind::installTemurin:
+      return installTemurin(job);
+    case Kind::setJavaHome:
+      return setJavaHome(job);
+    case Kind::installTemurinPackage:
+      return installTemurinPackage(job);
+    case Kind::installSkill:
+      return installSkill(job, remediation.skill.value());
+    case Kind::addMCPServer:
+      return addMCPServer(job, remediation.server.value(), remediation.apiKey);
     default:
       job.output("This build cannot run “" + remediation.title() + "” yet.");
       job.complete(1);

@@ -39,6 +39,10 @@ struct GitIdentityText {
   static constexpr std::string_view saving = "Saving your Git name and email…";
   static constexpr std::string_view saved = "Saved to ~/.gitconfig (+ ~/.config/git/ignore).";
   static constexpr std::string_view missing = "Git needs both your name and your email — nothing was changed.";
+  // git drops line breaks from a name without a word, so "Ada\nLovelace" would sign
+  // every commit as "AdaLovelace"; a break in an e-mail makes it unusable.
+  static constexpr std::string_view lineBreak =
+      "Your Git name and email must each fit on one line — nothing was changed.";
 };
 
 // --- mise languages ---------------------------------------------------------
@@ -57,6 +61,10 @@ struct MiseLanguage {
 inline constexpr MiseLanguage kNodeViaMise{"node@lts", ""};
 inline constexpr MiseLanguage kRubyViaMise{"ruby@latest", "mise settings ruby.compile=false"};
 inline constexpr MiseLanguage kRustViaMise{"rust", ""};
+
+// zsh's exit code for a command it cannot find.
+inline constexpr int kCommandNotFoundExitCode = 127;
+inline constexpr std::string_view kMiseMissing = "Couldn't find mise on this Mac — install mise first, then try again.";
 
 // --- rustup -----------------------------------------------------------------
 
