@@ -123,7 +123,8 @@ AdoptiumAPI RemediationJob::adoptium() const {
 BrewRunner RemediationJob::brewRunner() const {
   BrewRunner::Options options{.applicationEnvironment = services_->applicationEnvironment,
                               .config = services_->product,
-                              .architecture = services_->architecture};
+                              .architecture = services_->architecture,
+                              .sleep = services_->sleep};
   return BrewRunner(services_->brewPath.value_or(""), services_->process, services_->http, services_->fs,
                     privilegedExecutor(), adoptium(), std::move(options));
 }
