@@ -4,14 +4,33 @@
 #include <thread>
 #include <utility>
 
+#include "engine/platform/new_session_process_runner.h"
 #include "engine/remediation/remediation_job.h"
+#include "engine/remediation/remediation_jobs.h"
 
 namespace bnch {
 
 namespace {
 
 void runJob(const RemediationJob& job, const SetupRemediation& remediation) {
+  using Kind = SetupRemediation::Kind;
   switch (remediation.kind) {
+    case Kind::installCommandLineTools:
+      return jobs::installCommandLineTools(job);
+    case Kind::installHomebrew:
+      return jobs::installHomebrew(job);
+    case Kind::repairHomebrewPath:
+      return jobs::repairHomebrewPath(job);
+    case Kind::repairPath:
+      return jobs::repairPath(job, remediation.directory);
+    case Kind::installUv:
+      return jobs::installUv(job, remediation.refreshIndex);
+    case Kind::configureShell:
+      return jobs::configureShell(job);
+    case Kind::documentEnvironment:
+      return jobs::documentEnvironment(job);
+    case Kind::createProject:
+      return jobs::createProject(job, remediation.projectTemplate, remediation.destinationPath);
     default:
       job.output("This build cannot run “" + remediation.title() + "” yet.");
       job.complete(1);
@@ -19,10 +38,17 @@ void runJob(const RemediationJob& job, const SetupRemediation& remediation) {
   }
 }
 
+// Every child of a remediation runs in a new session without a controlling
+// terminal: answers reach it only through the password dialog and our own prompts.
+RemediationServices inNewSessions(RemediationServices services) {
+  if (services.process) services.process = std::make_shared<NewSessionProcessRunner>(std::move(services.process));
+  return services;
+}
+
 }  // namespace
 
 SetupRemediationRunner::SetupRemediationRunner(RemediationServices services)
-    : services_(std::make_shared<const RemediationServices>(std::move(services))) {}
+    : services_(std::make_shared<const RemediationServices>(inNewSessions(std::move(services)))) {}
 
 EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation& remediation,
                                                           const std::string& privilegedReason) {
