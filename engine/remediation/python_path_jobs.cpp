@@ -6,6 +6,7 @@
 #include <utility>
 #include <variant>
 
+#include "engine/platform/process_environment.h"
 #include "engine/platform/shell_quote.h"
 #include "engine/remediation/agent_env_doc.h"
 #include "engine/remediation/command_line_tools_label.h"
@@ -144,8 +145,7 @@ void installCommandLineTools(const RemediationJob& job) {
     job.complete(-1);
     return;
   }
-  Environment environment = job.services().applicationEnvironment;
-  for (const auto& [name, value] : context->environment()) environment[name] = value;
+  Environment environment = overlaidEnvironment(job.services().applicationEnvironment, context->environment());
   job.output(std::string(CommandLineToolsText::installing));
 
   auto cancellation = std::make_shared<LiveProcessCancellation>();

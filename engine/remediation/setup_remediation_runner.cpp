@@ -1,6 +1,8 @@
 #include "engine/remediation/setup_remediation_runner.h"
 
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -47,8 +49,20 @@ RemediationServices inNewSessions(RemediationServices services) {
 
 }  // namespace
 
+struct SetupRemediationRunner::JobCount {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int running = 0;
+};
+
 SetupRemediationRunner::SetupRemediationRunner(RemediationServices services)
-    : services_(std::make_shared<const RemediationServices>(inNewSessions(std::move(services)))) {}
+    : services_(std::make_shared<const RemediationServices>(inNewSessions(std::move(services)))),
+      jobs_(std::make_shared<JobCount>()) {}
+
+bool SetupRemediationRunner::waitForJobs(std::chrono::milliseconds limit) const {
+  std::unique_lock lock(jobs_->mutex);
+  return jobs_->changed.wait_for(lock, limit, [this] { return jobs_->running == 0; });
+}
 
 EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation& remediation,
                                                           const std::string& privilegedReason) {
@@ -57,7 +71,11 @@ EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation
   continuation.onTermination([cancellable](StreamTermination how) {
     if (how == StreamTermination::canceled) cancellable->cancel();
   });
-  std::thread([services = services_, continuation, privilegedReason, cancellable, remediation] {
+  {
+    std::lock_guard lock(jobs_->mutex);
+    ++jobs_->running;
+  }
+  std::thread([services = services_, jobs = jobs_, continuation, privilegedReason, cancellable, remediation] {
     RemediationJob job(services, continuation, privilegedReason, cancellable);
     try {
       runJob(job, remediation);
@@ -73,6 +91,9 @@ EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation
         job.complete(1);
       }
     }
+    std::lock_guard lock(jobs->mutex);
+    --jobs->running;
+    jobs->changed.notify_all();
   }).detach();
   return std::move(stream);
 }
