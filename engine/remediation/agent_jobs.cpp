@@ -11,7 +11,7 @@
 #include "engine/remediation/runner_text.h"
 #include "engine/remediation/skill_folder_installer.h"
 
-namespace bnch {
+namespace bnch::jobs {
 
 namespace {
 
@@ -165,4 +165,4 @@ void addMCPServer(const RemediationJob& job, const MCPServer& server, const std:
   job.complete(failed ? 1 : 0);
 }
 
-}  // namespace bnch
+}  // namespace bnch::jobs

@@ -6,14 +6,25 @@
 
 #include "engine/remediation/agent_skill.h"
 #include "engine/remediation/mcp_server.h"
+#include "engine/remediation/project_template.h"
 #include "engine/remediation/remediation_job.h"
 #include "engine/remediation/tool_install_commands.h"
 
-namespace bnch {
-
-// The jobs the runner dispatches to, one per remediation case (or family of
-// cases). Each runs on the job's own thread and ends the job with exactly one
+// The jobs the runner dispatches to, one function per remediation case (or family
+// of cases). Each runs on the job's own thread and ends the job with exactly one
 // completed or canceled.
+namespace bnch::jobs {
+
+// python_path_jobs.cpp
+void installCommandLineTools(const RemediationJob& job);
+void installHomebrew(const RemediationJob& job);
+void repairHomebrewPath(const RemediationJob& job);
+void repairPath(const RemediationJob& job, const std::string& directory);
+void installUv(const RemediationJob& job, bool refreshIndex);
+void configureShell(const RemediationJob& job);
+void documentEnvironment(const RemediationJob& job);
+void createProject(const RemediationJob& job, ProjectTemplate projectTemplate,
+                   const std::optional<std::string>& destinationPath);
 
 // tool_jobs.cpp
 void installAppCask(const RemediationJob& job, const std::string& cask);
@@ -32,4 +43,4 @@ void installTemurinPackage(const RemediationJob& job);
 void installSkill(const RemediationJob& job, const AgentSkill& skill);
 void addMCPServer(const RemediationJob& job, const MCPServer& server, const std::optional<std::string>& apiKey);
 
-}  // namespace bnch
+}  // namespace bnch::jobs

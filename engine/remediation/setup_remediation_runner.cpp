@@ -1,10 +1,13 @@
 #include "engine/remediation/setup_remediation_runner.h"
 
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <string_view>
 #include <thread>
 #include <utility>
 
+#include "engine/platform/new_session_process_runner.h"
 #include "engine/remediation/remediation_job.h"
 #include "engine/remediation/remediation_jobs.h"
 
@@ -15,6 +18,22 @@ namespace {
 void runJob(const RemediationJob& job, const SetupRemediation& remediation) {
   using Kind = SetupRemediation::Kind;
   switch (remediation.kind) {
+    case Kind::installCommandLineTools:
+      return jobs::installCommandLineTools(job);
+    case Kind::installHomebrew:
+      return jobs::installHomebrew(job);
+    case Kind::repairHomebrewPath:
+      return jobs::repairHomebrewPath(job);
+    case Kind::repairPath:
+      return jobs::repairPath(job, remediation.directory);
+    case Kind::installUv:
+      return jobs::installUv(job, remediation.refreshIndex);
+    case Kind::configureShell:
+      return jobs::configureShell(job);
+    case Kind::documentEnvironment:
+      return jobs::documentEnvironment(job);
+    case Kind::createProject:
+      return jobs::createProject(job, remediation.projectTemplate, remediation.destinationPath);
     case Kind::installWarp:
     case Kind::installClaudeDesktop:
     case Kind::installZed:
@@ -23,35 +42,35 @@ void runJob(const RemediationJob& job, const SetupRemediation& remediation) {
     case Kind::installObsidian:
     case Kind::installCodexCLI:
     case Kind::installChatGPTDesktop:
-      return installAppCask(job, remediation.id().substr(std::string_view("brew:").size()));
+      return jobs::installAppCask(job, remediation.id().substr(std::string_view("brew:").size()));
     case Kind::installClaudeCLI:
-      return installClaudeCLI(job);
+      return jobs::installClaudeCLI(job);
     case Kind::installMise:
-      return installMise(job);
+      return jobs::installMise(job);
     case Kind::installNodeViaMise:
-      return installMiseLanguage(job, kNodeViaMise);
+      return jobs::installMiseLanguage(job, kNodeViaMise);
     case Kind::installRubyViaMise:
-      return installMiseLanguage(job, kRubyViaMise);
+      return jobs::installMiseLanguage(job, kRubyViaMise);
     case Kind::installRustViaMise:
-      return installMiseLanguage(job, kRustViaMise);
+      return jobs::installMiseLanguage(job, kRustViaMise);
     case Kind::installRustup:
-      return installRustup(job);
+      return jobs::installRustup(job);
     case Kind::installGh:
-      return installGh(job);
+      return jobs::installGh(job);
     case Kind::configureGit:
-      return configureGit(job, remediation.name, remediation.email);
+      return jobs::configureGit(job, remediation.name, remediation.email);
     case Kind::githubAuth:
-      return githubAuth(job);
+      return jobs::githubAuth(job);
     case Kind::installTemurin:
-      return installTemurin(job);
+      return jobs::installTemurin(job);
     case Kind::setJavaHome:
-      return setJavaHome(job);
+      return jobs::setJavaHome(job);
     case Kind::installTemurinPackage:
-      return installTemurinPackage(job);
+      return jobs::installTemurinPackage(job);
     case Kind::installSkill:
-      return installSkill(job, remediation.skill.value());
+      return jobs::installSkill(job, remediation.skill.value());
     case Kind::addMCPServer:
-      return addMCPServer(job, remediation.server.value(), remediation.apiKey);
+      return jobs::addMCPServer(job, remediation.server.value(), remediation.apiKey);
     default:
       job.output("This build cannot run “" + remediation.title() + "” yet.");
       job.complete(1);
@@ -59,10 +78,29 @@ void runJob(const RemediationJob& job, const SetupRemediation& remediation) {
   }
 }
 
+// Every child of a remediation runs in a new session without a controlling
+// terminal: answers reach it only through the password dialog and our own prompts.
+RemediationServices inNewSessions(RemediationServices services) {
+  if (services.process) services.process = std::make_shared<NewSessionProcessRunner>(std::move(services.process));
+  return services;
+}
+
 }  // namespace
 
+struct SetupRemediationRunner::JobCount {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int running = 0;
+};
+
 SetupRemediationRunner::SetupRemediationRunner(RemediationServices services)
-    : services_(std::make_shared<const RemediationServices>(std::move(services))) {}
+    : services_(std::make_shared<const RemediationServices>(inNewSessions(std::move(services)))),
+      jobs_(std::make_shared<JobCount>()) {}
+
+bool SetupRemediationRunner::waitForJobs(std::chrono::milliseconds limit) const {
+  std::unique_lock lock(jobs_->mutex);
+  return jobs_->changed.wait_for(lock, limit, [this] { return jobs_->running == 0; });
+}
 
 EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation& remediation,
                                                           const std::string& privilegedReason) {
@@ -71,7 +109,11 @@ EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation
   continuation.onTermination([cancellable](StreamTermination how) {
     if (how == StreamTermination::canceled) cancellable->cancel();
   });
-  std::thread([services = services_, continuation, privilegedReason, cancellable, remediation] {
+  {
+    std::lock_guard lock(jobs_->mutex);
+    ++jobs_->running;
+  }
+  std::thread([services = services_, jobs = jobs_, continuation, privilegedReason, cancellable, remediation] {
     RemediationJob job(services, continuation, privilegedReason, cancellable);
     try {
       runJob(job, remediation);
@@ -87,6 +129,9 @@ EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation
         job.complete(1);
       }
     }
+    std::lock_guard lock(jobs->mutex);
+    --jobs->running;
+    jobs->changed.notify_all();
   }).detach();
   return std::move(stream);
 }

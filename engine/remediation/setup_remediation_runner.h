@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -101,8 +102,16 @@ class SetupRemediationRunner : public RemediationRunning {
 
   const RemediationServices& services() const { return *services_; }
 
+  // Blocks until every job this runner started has ended, its clean-up included
+  // (a canceled job still removes its temporary files after its stream ended).
+  // False when `limit` passed first. Any thread.
+  bool waitForJobs(std::chrono::milliseconds limit) const;
+
  private:
+  struct JobCount;
+
   std::shared_ptr<const RemediationServices> services_;
+  std::shared_ptr<JobCount> jobs_;
 };
 
 }  // namespace bnch

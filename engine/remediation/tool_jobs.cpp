@@ -14,7 +14,7 @@
 #include "engine/remediation/shell_configurator.h"
 #include "engine/remediation/zprofile_writer.h"
 
-namespace bnch {
+namespace bnch::jobs {
 
 namespace {
 
@@ -259,4 +259,4 @@ void installTemurinPackage(const RemediationJob& job) {
   job.complete(code);
 }
 
-}  // namespace bnch
+}  // namespace bnch::jobs

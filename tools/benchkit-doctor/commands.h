@@ -21,6 +21,11 @@ int readinessCommand(const Arguments& arguments);
 int reportCommand(const Arguments& arguments);
 int verifyCommand(const Arguments& arguments);
 int diagnoseCommand(const Arguments& arguments);
+int applyCommand(const Arguments& arguments);
+
+// For apply: instead of ending the program, the first SIGINT, SIGTERM or SIGHUP
+// cancels the running remediation. Call once from main before any thread starts.
+void cancelRemediationsOnTerminationSignals();
 
 // Shared by the commands above: gather with the live services, and print JSON.
 SystemProfile takeProfile(const AppServices& services);

@@ -20,7 +20,7 @@ const std::map<std::string, Command>& commands() {
       {"config", bnch::doctor::configCommand},     {"profile", bnch::doctor::profileCommand},
       {"probes", bnch::doctor::probesCommand},     {"readiness", bnch::doctor::readinessCommand},
       {"report", bnch::doctor::reportCommand},     {"verify", bnch::doctor::verifyCommand},
-      {"diagnose", bnch::doctor::diagnoseCommand},
+      {"diagnose", bnch::doctor::diagnoseCommand}, {"apply", bnch::doctor::applyCommand},
   };
   return table;
 }
@@ -34,7 +34,8 @@ void printUsage(std::FILE* to) {
                "       benchkit-doctor probes --json\n"
                "       benchkit-doctor readiness --json [--no-network]\n"
                "       benchkit-doctor diagnose [--json]\n"
-               "       benchkit-doctor verify [--json]\n");
+               "       benchkit-doctor verify [--json]\n"
+               "       benchkit-doctor apply --list | ID [--yes]\n");
 }
 
 // The bytes as printable ASCII: anything else (terminal escapes, control
@@ -81,8 +82,13 @@ int run(const bnch::doctor::Arguments& given) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Stopping the doctor stops every program it started, with 128 + the signal.
-  bnch::endChildProcessGroupsOnTerminationSignals();
+  if (argc > 1 && std::string(argv[1]) == "apply") {
+    // Stopping apply cancels the remediation (its clean-up runs) and exits 130.
+    bnch::doctor::cancelRemediationsOnTerminationSignals();
+  } else {
+    // Stopping the doctor stops every program it started, with 128 + the signal.
+    bnch::endChildProcessGroupsOnTerminationSignals();
+  }
   // A peer closing a connection must end a request, not the program.
   std::signal(SIGPIPE, SIG_IGN);
   const int status = run(bnch::doctor::Arguments(argv + 1, argv + argc));
