@@ -174,5 +174,18 @@ TEST(ToolJobsInMac, JavaHomeForAnExistingJavaAndForTemurinFromHomebrew) {
   EXPECT_TRUE(has(run, "Post-install check passed.\n== brew:temurin rc=0\ntemurin-23.jdk\n1\n")) << run.out << run.err;
 }
 
+TEST(ToolJobsInMac, NetworkFailuresAndACanceledPasswordDialogLeaveTheShellFilesAlone) {
+  SKIP_WITHOUT_SANDBOX();
+  MacRun run = inMac("offline", applyStep("rustup") + applyStep("brew:zed") + "grep -c cargo ~/.zprofile");
+  EXPECT_TRUE(has(run, "curl: (6) Could not resolve host: sh.rustup.rs\n== rustup rc=6\n")) << run.out << run.err;
+  EXPECT_TRUE(has(run, "Error: zed: Failed to download resource \"zed\""));
+  EXPECT_FALSE(has(run, "== brew:zed rc=0"));
+  EXPECT_TRUE(run.out.ends_with("\n0\n")) << run.out;
+
+  DerivedScenario dismissed("ready-mac", {{"machine", {{"dialog", "cancel"}}}});
+  run = inMac(dismissed.path(), applyStep("brew:temurin") + "grep -c JAVA_HOME ~/.zprofile; ls /tmp | grep -c bnch-");
+  EXPECT_TRUE(has(run, "== brew:temurin rc=130\n0\n0\n")) << run.out << run.err;
+}
+
 }  // namespace
 }  // namespace bnch::systest
