@@ -8,17 +8,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "engine/platform/sha256.h"
+#include "harness/adoptium_stand_in.h"
 #include "harness/simulated_mac.h"
-#include "tests/support/local_http_server.h"
-#include "tests/support/temp_dir.h"
 
 namespace bnch::systest {
 namespace {
-
-using bnch::testing::LocalHTTPServer;
-using bnch::testing::RecordedRequest;
-using bnch::testing::ScriptedResponse;
 
 const std::string driver = BNCH_PRIVILEGED_DRIVER_PATH;
 
@@ -102,41 +96,6 @@ TEST_F(PrivilegedInstalls, ACaskBlockedByALeftoverAppIsForcedOnce) {
       << "a second recovery: " << run.out;
   EXPECT_TRUE(run.out.ends_with("completed: 0\n")) << run.out;
 }
-
-// A local stand-in of the Adoptium service: the asset listing and the package, a tar
-// archive of the JDK folder (what the simulated installer unpacks).
-class AdoptiumStandIn {
- public:
-  AdoptiumStandIn() {
-    const auto root = dir_ / "root";
-    const auto java = root / "Library/Java/JavaVirtualMachines/temurin-25.jdk/Contents/Home/bin/java";
-    std::filesystem::create_directories(java.parent_path());
-    std::ofstream(java) << "#!/bin/sh\necho 'openjdk version \"25\" 2025-09-16 LTS'\n";
-    std::filesystem::permissions(java, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::others_read);
-    const std::string tar = "tar -cf '" + (dir_ / "temurin.pkg").string() + "' -C '" + root.string() + "' Library";
-    EXPECT_EQ(std::system(tar.c_str()), 0);
-    package_ = readFile(dir_ / "temurin.pkg");
-    checksum = sha256Hex(package_);
-  }
-  std::string checksum;
-  std::string baseURL() const { return server_.url(""); }
-
- private:
-  bnch::testing::TempDir dir_;
-  std::string package_;
-  LocalHTTPServer server_{[this](const RecordedRequest& request) {
-    if (request.target.starts_with("/v3/assets/latest/25/hotspot?architecture=aarch64&image_type=jdk&os=mac")) {
-      nlohmann::json installer{{"link", server_.url("/OpenJDK25U-jdk_aarch64_mac_hotspot.pkg")},
-                               {"checksum", checksum},
-                               {"name", "OpenJDK25U-jdk_aarch64_mac_hotspot.pkg"}};
-      return ScriptedResponse::ok(
-          nlohmann::json::array({{{"binary", {{"installer", installer}}}, {"release_name", "jdk-25+36"}}}).dump());
-    }
-    if (request.target == "/OpenJDK25U-jdk_aarch64_mac_hotspot.pkg") return ScriptedResponse::ok(package_);
-    return ScriptedResponse::withStatus(404);
-  }};
-};
 
 TEST_F(PrivilegedInstalls, TemurinFallsBackToTheVerifiedPackageWhenHomebrewBypassesTheWrapper) {
   AdoptiumStandIn adoptium;

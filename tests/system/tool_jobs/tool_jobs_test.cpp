@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/platform/shell_quote.h"
+#include "harness/adoptium_stand_in.h"
 #include "harness/simulated_mac.h"
 
 namespace bnch::systest {
@@ -156,7 +157,7 @@ TEST(ToolJobsInMac, SkillsComeFromTheAppOrTheirPinAndMCPKeysStayOffTheScreen) {
   EXPECT_EQ(count(run.err, key), 0u);
 }
 
-TEST(ToolJobsInMac, JavaHomeForAnExistingJavaAndForTemurinFromHomebrew) {
+TEST(ToolJobsInMac, JavaHomeForAnExistingJavaTheTemurinCaskAndTheAdoptiumPackage) {
   SKIP_WITHOUT_SANDBOX();
   DerivedScenario java(
       "ready-mac",
@@ -172,6 +173,19 @@ TEST(ToolJobsInMac, JavaHomeForAnExistingJavaAndForTemurinFromHomebrew) {
   run = inMac("ready-mac",
               applyStep("brew:temurin") + "ls /Library/Java/JavaVirtualMachines; grep -c JAVA_HOME= ~/.zprofile");
   EXPECT_TRUE(has(run, "Post-install check passed.\n== brew:temurin rc=0\ntemurin-23.jdk\n1\n")) << run.out << run.err;
+
+  AdoptiumStandIn adoptium;
+  run = inMac("ready-mac",
+              applyStep("pkg:latest") +
+                  "ls /Library/Java/JavaVirtualMachines; grep -c JAVA_HOME= ~/.zprofile; ls -A ~/Library/Caches/* | "
+                  "grep -c pkg",
+              {.env = {{"BNCH_ADOPTIUM_BASE_URL", adoptium.baseURL()}}});
+  EXPECT_TRUE(has(run, "Looking up Temurin 25 on Adoptium…\nDownloaded ")) << run.out << run.err;
+  EXPECT_TRUE(has(run,
+                  " MB\nVerifying SHA256 checksum…\nRunning /usr/sbin/installer (macOS will ask for your password)…\n"
+                  "Installer completed.\nSet JAVA_HOME in ~/.zprofile (backup at /Users/alice/.zprofile.bak).\n"))
+      << run.out;
+  EXPECT_TRUE(has(run, "== pkg:latest rc=0\ntemurin-25.jdk\n1\n0\n")) << run.out;
 }
 
 TEST(ToolJobsInMac, NetworkFailuresAndACanceledPasswordDialogLeaveTheShellFilesAlone) {
