@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <thread>
 
 #include "engine/remediation/runner_text.h"
 #include "tests/unit/remediation/remediation_runner_fixture.h"
@@ -88,15 +87,13 @@ TEST_F(AgentJobs, AFetchedSkillsScratchFolderIsPrivateAndGoneOnEveryPath) {
   // Cancelled while the clone runs.
   process->answerShellWhen(isClone, ScriptedReply::hangs({"Cloning into '/tmp/…'..."}));
   const std::size_t before = process->requests().size();
+  SetupRemediationRunner runner(services());
   {
-    auto stream = SetupRemediationRunner(services()).run(SetupRemediation::installSkill(creator), reason);
+    auto stream = runner.run(SetupRemediation::installSkill(creator), reason);
     ASSERT_TRUE(process->waitForRequests(before + 1));
     stream.cancel();
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!temporaryFolderEmpty() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  ASSERT_TRUE(runner.waitForJobs(std::chrono::seconds(10)));
   EXPECT_TRUE(temporaryFolderEmpty());
   EXPECT_TRUE(process->calls().back().terminated);
 }
