@@ -1,6 +1,8 @@
 #include "engine/remediation/tool_install_commands.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "engine/platform/shell_quote.h"
 #include "engine/platform/text.h"
@@ -64,6 +66,30 @@ std::string javaDownloadProgressLine(std::uint64_t bytesReceived, std::optional<
   } else {
     std::snprintf(line, sizeof line, "Downloaded %.1f MB", static_cast<double>(bytesReceived) / kMegabyte);
   }
+  return line;
+}
+
+std::optional<std::string> JavaDownloadProgressLines::next(std::uint64_t bytesReceived,
+                                                           std::optional<std::uint64_t> totalBytes) {
+  constexpr std::uint64_t kMebibyte = 1048576;
+  if (totalBytes && *totalBytes < 1) totalBytes.reset();
+  const std::uint64_t step = std::max(kMebibyte, totalBytes ? *totalBytes / 100 : 0);
+  const bool finished = totalBytes && bytesReceived >= *totalBytes;
+  std::string line = javaDownloadProgressLine(bytesReceived, totalBytes);
+  if (lastShownBytes_ && !finished && bytesReceived < *lastShownBytes_ + step) {
+    heldBack_ = std::move(line);
+    return std::nullopt;
+  }
+  lastShownBytes_ = bytesReceived;
+  return show(std::move(line));
+}
+
+std::optional<std::string> JavaDownloadProgressLines::finish() { return show(std::exchange(heldBack_, {})); }
+
+std::optional<std::string> JavaDownloadProgressLines::show(std::string line) {
+  heldBack_.clear();
+  if (line.empty() || line == lastLine_) return std::nullopt;
+  lastLine_ = line;
   return line;
 }
 

@@ -108,4 +108,24 @@ std::string pathExportLine(std::string_view directory);
 // unknown or below one byte.
 std::string javaDownloadProgressLine(std::uint64_t bytesReceived, std::optional<std::uint64_t> totalBytes);
 
+// Picks which download reports become progress lines. The HTTP client reports every
+// few kilobytes, which for a 200 MB JDK would put thousands of lines in the log; a
+// line is shown for the first report, then after each further 1% of the total (1 MiB
+// when the total is unknown, or when 1% is less), and for the last byte, never
+// twice with the same text. finish(), when the download is over, gives the line of
+// the last report when it was held back, so the log ends on the full size also
+// when the total was unknown.
+class JavaDownloadProgressLines {
+ public:
+  std::optional<std::string> next(std::uint64_t bytesReceived, std::optional<std::uint64_t> totalBytes);
+  std::optional<std::string> finish();
+
+ private:
+  std::optional<std::string> show(std::string line);
+
+  std::optional<std::uint64_t> lastShownBytes_;
+  std::string lastLine_;
+  std::string heldBack_;
+};
+
 }  // namespace bnch

@@ -1,5 +1,6 @@
 // The jobs that install optional tools and languages and set up Git and GitHub.
 
+#include <algorithm>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -74,17 +75,17 @@ class PackageInstallCancellation final : public ProcessCancellation {
   EventStream<PKGInstallerEvent>* stream_;
 };
 
-// The progress line of one installer event (nothing for canceled), and the exit
-// code it sets.
+// The progress line of one installer event (nothing for canceled, and for the
+// download reports the throttle skips), and the exit code it sets.
 struct PackageProgress {
   std::optional<std::string> line;
   std::optional<int32_t> exitCode;
 };
 
-PackageProgress packageProgress(const PKGInstallerEvent& event, int major) {
+PackageProgress packageProgress(const PKGInstallerEvent& event, int major, JavaDownloadProgressLines& downloads) {
   using E = PKGInstallerEvent;
   return std::visit(
-      [major](const auto& value) -> PackageProgress {
+      [&](const auto& value) -> PackageProgress {
         using T = std::decay_t<decltype(value)>;
         if constexpr (std::is_same_v<T, E::Fetching>) {
           return {RunnerText::lookingUpTemurin(major), std::nullopt};
@@ -93,8 +94,7 @@ PackageProgress packageProgress(const PKGInstallerEvent& event, int major) {
         } else if constexpr (std::is_same_v<T, E::Downloading>) {
           std::optional<std::uint64_t> total;
           if (value.totalBytes && *value.totalBytes > 0) total = static_cast<std::uint64_t>(*value.totalBytes);
-          return {javaDownloadProgressLine(static_cast<std::uint64_t>(std::max<std::int64_t>(value.bytesReceived, 0)),
-                                           total),
+          return {downloads.next(static_cast<std::uint64_t>(std::max<std::int64_t>(value.bytesReceived, 0)), total),
                   std::nullopt};
         } else if constexpr (std::is_same_v<T, E::Verifying>) {
           return {std::string(RunnerText::verifyingChecksum), std::nullopt};
@@ -241,6 +241,7 @@ void installTemurinPackage(const RemediationJob& job) {
   auto stream = installer.install(*major, std::string(RunnerText::temurinPasswordPrompt));
   auto cancellation = std::make_shared<PackageInstallCancellation>(&stream);
   job.cancellable()->setCurrent(cancellation);
+  JavaDownloadProgressLines downloads;
   int32_t code = -1;
   bool canceled = false;
   while (auto event = stream.next()) {
@@ -248,7 +249,10 @@ void installTemurinPackage(const RemediationJob& job) {
       canceled = true;
       break;
     }
-    const PackageProgress progress = packageProgress(*event, *major);
+    if (!std::holds_alternative<PKGInstallerEvent::Downloading>(event->value)) {
+      if (auto held = downloads.finish()) job.output(std::move(*held));
+    }
+    const PackageProgress progress = packageProgress(*event, *major, downloads);
     if (progress.line) job.output(*progress.line);
     if (progress.exitCode) code = *progress.exitCode;
   }

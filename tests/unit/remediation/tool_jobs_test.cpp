@@ -230,6 +230,37 @@ TEST_F(ToolJobs, JavaFromHomebrewAndExistingJavaSetJavaHomeOnce) {
   EXPECT_NE(zprofile().find("export JAVA_HOME="), std::string::npos);
 }
 
+TEST(JavaDownloadProgress, ShowsAboutOneLinePerPercentAndEndsOnTheFullSize) {
+  constexpr std::uint64_t MiB = 1048576;
+  const struct {
+    const char* name;
+    std::uint64_t size;
+    std::optional<std::uint64_t> total;
+    std::uint64_t chunk;
+    std::size_t lines;
+    std::string first;
+    std::string last;
+  } cases[] = {
+      {"200 MiB JDK", 200 * MiB, 200 * MiB, 16384, 101, "Downloaded 0.0 MB of 200.0 MB",
+       "Downloaded 200.0 MB of 200.0 MB"},
+      {"unknown size", 3 * MiB, std::nullopt, 65536, 4, "Downloaded 0.1 MB", "Downloaded 3.0 MB"},
+      {"small package", MiB / 2, MiB / 2, 4096, 2, "Downloaded 0.0 MB of 0.5 MB", "Downloaded 0.5 MB of 0.5 MB"},
+  };
+  for (const auto& c : cases) {
+    JavaDownloadProgressLines throttle;
+    std::vector<std::string> shown;
+    for (std::uint64_t received = c.chunk; received <= c.size; received += c.chunk) {
+      if (auto line = throttle.next(received, c.total)) shown.push_back(*line);
+      if (auto again = throttle.next(received, c.total)) shown.push_back(*again);  // reported twice: shown once
+    }
+    if (auto held = throttle.finish()) shown.push_back(*held);
+    EXPECT_EQ(shown.size(), c.lines) << c.name;
+    EXPECT_EQ(shown.front(), c.first) << c.name;
+    EXPECT_EQ(shown.back(), c.last) << c.name;
+    EXPECT_EQ(std::ranges::adjacent_find(shown), shown.end()) << c.name;
+  }
+}
+
 // Real git in a login zsh, with a home folder of its own.
 struct GitIdentityJob : ::testing::Test {
   testing::TempDir home;
