@@ -126,6 +126,11 @@ void installCommandLineTools(const RemediationJob& job) {
   runIgnoringResult(job, "/usr/bin/touch", {std::string(kCommandLineToolsMarker)});
 
   const CommandLineToolsLookup lookup = lookUpCommandLineToolsLabel([&] { return softwareUpdateListing(job); });
+  if (job.isCanceled()) {  // canceled while Apple was asked: no password dialog
+    removeCommandLineToolsMarker(job);
+    job.canceled();
+    return;
+  }
   if (!lookup.label) {
     job.output(std::string(CommandLineToolsText::notOffered));
     job.output(std::string(CommandLineToolsText::listingHeading));
