@@ -189,7 +189,7 @@ TEST_F(Apply, InterruptingCancelsTheRemediationEndsItsChildrenAndExits130) {
     SCOPED_TRACE(signal);
     const MacRun run = inMac(hangingInstall.path(),
                              "env --default-signal=INT,TERM \"$doctor\" apply clt --yes & pid=$!\n"
-                             "until ps -eo args= | grep -q '^sleep 600'; do sleep 0.1; done\n"
+                             "for i in $(seq 300); do ps -eo args= | grep -q '^sleep 600' && break; sleep 0.1; done\n"
                              "kill -" +
                                  signal + " $pid; wait $pid; echo \"rc=$?\"; echo leftovers:; leftovers");
     EXPECT_TRUE(has(run, "Canceled — nothing more was changed.\nrc=130\n")) << run.out << run.err;
