@@ -54,6 +54,13 @@ class RemediationJob {
   // absent when the install was canceled.
   std::optional<int32_t> installFormula(const std::string& name) const;
 
+  // How a streamed process ended, after its lines were forwarded as output.
+  struct ProcessOutcome {
+    int32_t exitCode = -1;                     // -1 when it never reported one
+    std::optional<std::string> failedToStart;  // the reason, when it never started
+  };
+  ProcessOutcome forwardProcess(EventStream<ProcessStreamEvent> stream) const;
+
   // `/bin/zsh -lc <command>` in the application's environment, lines forwarded.
   // The exit code; -1 when it did not start (after "Failed to start: …") or was
   // stopped by a cancel.
