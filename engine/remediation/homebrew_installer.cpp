@@ -49,6 +49,12 @@ struct InstallJob {
     context->cleanup();
     if (!attempt.started) return finish(StreamEvent::completed(-1));
     if (attempt.canceled) return finish(StreamEvent::canceled());
+    // `bash -c "$(curl …)"` runs an empty script, and exits 0, when the download
+    // fails: success counts only when a brew is there afterwards.
+    if (attempt.exitCode == 0 && !HomebrewContract::findBrew(*fs)) {
+      emit(std::string(HomebrewInstaller::notInstalled));
+      return finish(StreamEvent::completed(1));
+    }
     if (attempt.exitCode == 0) {
       addBrewShellenvToZprofile(*fs, config, [this](std::string line) { emit(std::move(line)); });
       return finish(StreamEvent::completed(0));

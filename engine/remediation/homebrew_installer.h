@@ -25,6 +25,8 @@ namespace bnch {
 // - canceled: the consumer canceled (the script's process group is terminated),
 //   or the script failed after the password dialog was dismissed or refused;
 // - completed(0): installed, followed by the shellenv step's lines;
+// - completed(1): the script ended with 0 but left no brew behind (its download
+//   failed, so the shell ran an empty script): "Couldn't install Homebrew: …";
 // - completed(code): the script's own failure.
 // The privilege context's folder is removed before the last event, on every path.
 //
@@ -37,6 +39,9 @@ class HomebrewInstaller {
   using Event = StreamEvent;
 
   static constexpr std::string_view prompt = "Enter Mac password to install Homebrew.";
+  static constexpr std::string_view notInstalled =
+      "Couldn't install Homebrew: the install script ended without installing brew. Check your internet "
+      "connection and try again.";
   static constexpr std::string_view installScriptURL =
       "https://raw.githubusercontent.com/Homebrew/install/HEAD/install.sh";
 

@@ -45,26 +45,6 @@ std::string softwareUpdateListing(const RemediationJob& job) {
   return result.stdOut + "\n" + result.stdErr;
 }
 
-// The outcome of a streamed process whose lines were forwarded to the job.
-struct StreamedRun {
-  int32_t exitCode = -1;
-  std::optional<std::string> failedToStart;  // the reason, when it never started
-};
-
-StreamedRun forwardProcess(const RemediationJob& job, EventStream<ProcessStreamEvent> stream) {
-  StreamedRun outcome;
-  while (auto event = stream.next()) {
-    if (const auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-      job.output(line->text);
-    } else if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-      outcome.exitCode = exited->code;
-    } else if (const auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-      outcome.failedToStart = failed->message;
-    }
-  }
-  return outcome;
-}
-
 // Appends one PATH line to ~/.zprofile; the messages depend on the case.
 struct ZprofileLine {
   std::string line;
@@ -81,10 +61,7 @@ void appendToZprofile(const RemediationJob& job, const ZprofileLine& entry, cons
     const auto preview = writer.append(entry.line, entry.label, entry.key, entry.detection);
     job.output(preview.alreadySet ? alreadyPresent : added(preview.backupPath));
     job.complete(0);
-  } catch (const FileAppendWriter::WriteError& error) {
-    job.output(std::string(RunnerText::couldNotUpdateZprofilePrefix) + error.description());
-    job.complete(1);
-  } catch (const std::exception& error) {
+  } catch (const std::exception& error) {  // FileAppendWriter::WriteError, or the file system's own
     job.output(std::string(RunnerText::couldNotUpdateZprofilePrefix) + error.what());
     job.complete(1);
   }
@@ -108,7 +85,7 @@ bool updateHomebrewIndex(const RemediationJob& job) {
     }
     if (expired) cancellation->cancel();
   });
-  const StreamedRun outcome = forwardProcess(job, std::move(stream));
+  const RemediationJob::ProcessOutcome outcome = job.forwardProcess(std::move(stream));
   stop.stop();
   watchdog.join();
   return !outcome.failedToStart && outcome.exitCode == 0 && !cancellation->isCanceled();
@@ -126,6 +103,11 @@ void installCommandLineTools(const RemediationJob& job) {
   runIgnoringResult(job, "/usr/bin/touch", {std::string(kCommandLineToolsMarker)});
 
   const CommandLineToolsLookup lookup = lookUpCommandLineToolsLabel([&] { return softwareUpdateListing(job); });
+  if (job.isCanceled()) {  // canceled while Apple was asked: no password dialog
+    removeCommandLineToolsMarker(job);
+    job.canceled();
+    return;
+  }
   if (!lookup.label) {
     job.output(std::string(CommandLineToolsText::notOffered));
     job.output(std::string(CommandLineToolsText::listingHeading));
@@ -155,7 +137,7 @@ void installCommandLineTools(const RemediationJob& job) {
        .arguments = {"-A", "/bin/bash", "-c", commandLineToolsInstallScript(*lookup.label)},
        .environment = std::move(environment)},
       cancellation);
-  const StreamedRun outcome = forwardProcess(job, std::move(stream));
+  const RemediationJob::ProcessOutcome outcome = job.forwardProcess(std::move(stream));
   // The script removes the marker itself when it gets that far; a refused password,
   // a failed start or a cancel stop it before, and the marker is ours to remove.
   removeCommandLineToolsMarker(job);

@@ -94,21 +94,29 @@ int32_t RemediationJob::runLoginShell(const std::string& command,
                          .arguments = {"-lc", command},
                          .environment = services_->applicationEnvironment,
                          .newSession = true};
-  auto stream = services_->process->stream(request, cancellation);
-  int32_t code = -1;
+  const ProcessOutcome outcome = forwardProcess(services_->process->stream(request, cancellation), eachLine);
+  if (outcome.failedToStart) {
+    output(std::string(RunnerText::failedToStartPrefix) + *outcome.failedToStart);
+    return -1;
+  }
+  if (cancellation->isCanceled()) return -1;
+  return outcome.exitCode;
+}
+
+RemediationJob::ProcessOutcome RemediationJob::forwardProcess(
+    EventStream<ProcessStreamEvent> stream, const std::function<void(const std::string& line)>& eachLine) const {
+  ProcessOutcome outcome;
   while (auto event = stream.next()) {
     if (const auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
       output(line->text);
       if (eachLine) eachLine(line->text);
     } else if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-      code = exited->code;
+      outcome.exitCode = exited->code;
     } else if (const auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-      output(std::string(RunnerText::failedToStartPrefix) + failed->message);
-      return -1;
+      outcome.failedToStart = failed->message;
     }
   }
-  if (cancellation->isCanceled()) return -1;
-  return code;
+  return outcome;
 }
 
 PrivilegedExecutor RemediationJob::privilegedExecutor() const {

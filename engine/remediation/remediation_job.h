@@ -59,6 +59,15 @@ class RemediationJob {
   // event (-1 when none), absent when it was canceled. Does not end the job.
   std::optional<int32_t> relay(EventStream<StreamEvent> stream) const;
 
+  // How a streamed process ended, after its lines were forwarded as output.
+  struct ProcessOutcome {
+    int32_t exitCode = -1;                     // -1 when it never reported one
+    std::optional<std::string> failedToStart;  // the reason, when it never started
+  };
+  // Each line is forwarded, then handed to `eachLine` when given.
+  ProcessOutcome forwardProcess(EventStream<ProcessStreamEvent> stream,
+                                const std::function<void(const std::string& line)>& eachLine = {}) const;
+
   // `/bin/zsh -lc <command>` in the application's environment, lines forwarded
   // (each one then handed to `eachLine`, when given). The exit code; -1 when it
   // did not start (after "Failed to start: …") or was stopped by a cancel.

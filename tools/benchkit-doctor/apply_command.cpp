@@ -261,7 +261,7 @@ int applyCommand(const Arguments& arguments) {
     std::printf("Canceled \u2014 nothing more was changed.\n");
     return kCanceledExitCode;
   }
-  if (*outcome.exitCode == 0) {
+  if (*outcome.exitCode == 0 && remediation.postInstallCheck().kind != PostInstallCheck::Kind::none) {
     const PostInstallChecker checker(ShellRunner(services.processRunner), *services.fs);
     if (const std::optional<std::string> missing = checker.check(remediation.postInstallCheck())) {
       std::printf("Post-install check: %s\n", missing->c_str());

@@ -200,11 +200,9 @@ TEST_F(InstallerFixture, EndingsOfTheScriptAreToldApart) {
        ScriptedReply::failsToStart("No such file or directory"),
        {StreamEvent::output("Failed to start Homebrew installer: No such file or directory"),
         StreamEvent::completed(-1)}},
-      {"brew not where expected",
-       ScriptedReply::streams({}, 0),
-       {StreamEvent::output("Note: brew not found in expected locations after install; skipping ~/.zprofile "
-                            "shellenv append."),
-        StreamEvent::completed(0)}},
+      {"the download failed, so the shell ran an empty script and exited 0",
+       ScriptedReply::streams({"curl: (6) Could not resolve host: raw.githubusercontent.com"}, 0),
+       {StreamEvent::output(std::string(HomebrewInstaller::notInstalled)), StreamEvent::completed(1)}},
   };
   for (const auto& c : cases) {
     answerScript(c.reply);
