@@ -22,6 +22,7 @@ Item {
         ColumnLayout {
             id: column
             Layout.fillHeight: true
+            Layout.fillWidth: false
             Layout.preferredWidth: Math.min(view.width - 2 * Theme.margin, Theme.contentWidth)
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: Theme.margin + Theme.gap
@@ -42,11 +43,15 @@ Item {
 
             RowLayout {
                 Layout.fillWidth: true
+                Layout.fillHeight: false
                 spacing: Theme.gap * 1.5
                 visible: view.running
                 BusyIndicator {
                     objectName: "setup-action-progress"
                     running: view.running
+                    // The spinner's colour in the styles on macOS and Linux, in both appearances.
+                    palette.dark: Theme.accent
+                    palette.text: Theme.accent
                     Layout.preferredWidth: 28
                     Layout.preferredHeight: 28
                     Accessible.name: qsTr("Working")
@@ -86,7 +91,12 @@ Item {
                     // Follows the newest line until the person scrolls up.
                     property bool following: true
                     onMovementEnded: following = atYEnd
-                    onCountChanged: if (following) Qt.callLater(positionViewAtEnd)
+                    // Once the shown lines are at their limit, new ones replace old ones
+                    // and the count stays put: follow every batch, not the count.
+                    Connections {
+                        target: view.progress
+                        function onLinesChanged() { if (log.following) Qt.callLater(log.positionViewAtEnd) }
+                    }
                     Accessible.role: Accessible.List
                     Accessible.name: qsTr("Install output")
                     ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
@@ -100,7 +110,7 @@ Item {
                         font.family: "monospace"
                         font.pixelSize: Theme.captionSize
                         font.italic: quiet
-                        wrapMode: Text.WrapAnywhere
+                        wrapMode: Text.Wrap
                         textFormat: Text.PlainText
                         lineHeight: 1.25
                     }
