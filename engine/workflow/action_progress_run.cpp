@@ -1,5 +1,6 @@
 #include "engine/workflow/action_progress_run.h"
 
+#include <exception>
 #include <regex>
 #include <utility>
 #include <variant>
@@ -115,7 +116,13 @@ ActionProgressRun::Result ActionProgressRun::run() {
     const std::int64_t attempt = services_.attempts ? services_.attempts->begin(id) : 1;
     track(usage_events::remediationApplied(id, remediation.method(), attempt));
     const auto start = services_.now();
-    const StepEnd end = runOne(remediation);
+    StepEnd end;
+    try {
+      end = runOne(remediation);
+    } catch (const std::exception& error) {
+      // The step's threads could not be started: it never ran.
+      addLine(std::string("Couldn't start this step: ") + error.what());
+    }
     const std::int64_t durationMs = millisecondsBetween(start, services_.now());
 
     if (end.ending == Ending::canceled) {
@@ -165,6 +172,14 @@ ActionProgressRun::StepEnd ActionProgressRun::runOne(const SetupRemediation& rem
     if (canceled_) return {Ending::canceled};
     current_ = &stream;
   }
+  // The stream is cancel()'s to stop only while it lives, whichever way this returns.
+  struct Unregister {
+    ActionProgressRun& run;
+    ~Unregister() {
+      std::lock_guard lock(run.mutex_);
+      run.current_ = nullptr;
+    }
+  } unregister{*this};
   StepEnd end;
   bool ended = false;
   while (!ended) {
@@ -187,13 +202,9 @@ ActionProgressRun::StepEnd ActionProgressRun::runOne(const SetupRemediation& rem
         },
         event->value);
   }
-  {
-    std::lock_guard lock(mutex_);
-    current_ = nullptr;
-    // A stream that ended without its last event was stopped by cancel(); one
-    // that simply ran dry never got to finish its work.
-    if (canceled_) end = {Ending::canceled};
-  }
+  // A stream that ended without its last event was stopped by cancel(); one
+  // that simply ran dry never got to finish its work.
+  if (isCanceled()) end = {Ending::canceled};
   return end;
 }
 
