@@ -192,7 +192,7 @@ TEST_F(ProgressScreen, AFloodOfOutputAndAHugeLineStayBoundedOnScreenAndWholeInTh
   events.push_back(RemediationEvent::completed(0));
   runner->script("clt", {events});
   approve();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return shown("setup-action-continue") != nullptr; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shown("setup-action-continue") != nullptr; }, 60000));
   ActionProgressModel* progress = flow->actionProgress();
   EXPECT_EQ(progress->lineCount(), 100'002);
   EXPECT_EQ(progress->lines()[100'000].size(), std::size_t{10 << 20}) << "kept whole";
