@@ -32,9 +32,10 @@ using testing::ScriptedRemediationRunner;
 struct RecordingPlatform final : PlatformServices {
   std::vector<QString> openedURLs, clipboard;
   std::vector<Alert> alerts;
+  bool browserWorks = true;
   bool openURL(const QString& url) override {
     openedURLs.push_back(url);
-    return true;
+    return browserWorks;
   }
   void copyToClipboard(const QString& text) override { clipboard.push_back(text); }
   void showAlert(const Alert& alert) override { alerts.push_back(alert); }
@@ -45,11 +46,21 @@ struct RecordingPlatform final : PlatformServices {
 
 class ProgressScreen : public ::testing::Test {
  protected:
+  ActionProgressDependencies dependencies(RunStreamKeepAlive keepAlive = RunStreamKeepAlive::progressScreen()) {
+    return {.services = services,
+            .tracker = tracker,
+            .attempts = attempts,
+            .lifecycle = &lifecycle,
+            .platform = &platform,
+            .executor = executor,
+            .makeRunner = [this](const SystemProfile&) { return runner; },
+            .keepAlive = std::move(keepAlive)};
+  }
+
   void SetUp() override {
     // A fresh Mac in fixture mode, the experience already answered: the run goes
     // from the diagnosis to the first stage, the Command Line Tools.
     store->set(StoredValue{std::string("learning")}, pythonProduct().defaultsKey(".experience_bucket"));
-    AppServices services{nullptr, nullptr, nullptr, store, true};
     SystemProfile fresh;
     fresh.architecture = Architecture::appleSilicon;
     fresh.macosVersion = {15, 1, 0};
@@ -65,13 +76,7 @@ class ProgressScreen : public ::testing::Test {
     flow.reset(new FlowModel(std::make_unique<SetupFlowModel>(services, pythonProduct(), tracker, executor,
                                                               std::make_shared<OnceOnlyEvents>()),
                              fresh));
-    flow->enableActionProgress({.services = services,
-                                .tracker = tracker,
-                                .attempts = attempts,
-                                .lifecycle = &lifecycle,
-                                .platform = &platform,
-                                .executor = executor,
-                                .makeRunner = [this](const SystemProfile&) { return runner; }});
+    flow->enableActionProgress(dependencies());
     flow->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return flow->stepKind() == "diagnosisSummary"; }, 3000))
         << flow->stepKind().toStdString();
@@ -127,6 +132,7 @@ class ProgressScreen : public ::testing::Test {
   }
 
   std::shared_ptr<MemoryKeyValueStore> store = std::make_shared<MemoryKeyValueStore>();
+  AppServices services{nullptr, nullptr, nullptr, store, true};
   std::shared_ptr<RecordingUsageEventTracker> tracker = std::make_shared<RecordingUsageEventTracker>();
   std::shared_ptr<ScriptedRemediationRunner> runner = std::make_shared<ScriptedRemediationRunner>();
   std::shared_ptr<RemediationAttempts> attempts = std::make_shared<RemediationAttempts>();
@@ -182,6 +188,28 @@ TEST_F(ProgressScreen, TryingAgainTwiceReportsAttemptThreeAndEachFailureReachesT
   EXPECT_THAT(attemptsSent(), ElementsAre(1, 2, 3));
   EXPECT_EQ(tracker->named("remediation_failed").size(), 3u);
   EXPECT_EQ(lifecycle.inFlightCount(), 0);
+}
+
+TEST_F(ProgressScreen, ABrowserThatCannotOpenIsExplainedAndHeartbeatsAreQuieterThanOutput) {
+  platform.browserWorks = false;
+  RunStreamKeepAlive quick;
+  quick.heartbeat = 0.05;
+  quick.tick = 0.01;
+  quick.timeout = 0;
+  flow->enableActionProgress(dependencies(quick));
+  runner->script("clt", {{RemediationEvent::openBrowser("https://github.com/login/device", std::nullopt)}, true});
+  approve();
+  ActionProgressModel* progress = flow->actionProgress();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return progress->rowCount() >= 2; }, 3000));
+  EXPECT_EQ(progress->data(progress->index(0), ActionProgressModel::TextRole),
+            "Opened your browser — follow the GitHub sign-in there.");
+  EXPECT_FALSE(progress->data(progress->index(0), ActionProgressModel::QuietRole).toBool());
+  EXPECT_TRUE(progress->data(progress->index(1), ActionProgressModel::QuietRole).toBool()) << "a heartbeat";
+  ASSERT_EQ(platform.alerts.size(), 1u);
+  EXPECT_EQ(platform.alerts[0].message, "Couldn't open the browser");
+  EXPECT_TRUE(platform.alerts[0].informativeText.contains("https://github.com/login/device"));
+  click("setup-action-cancel");
+  EXPECT_EQ(flow->actionProgress(), nullptr);
 }
 
 TEST_F(ProgressScreen, AFloodOfOutputAndAHugeLineStayBoundedOnScreenAndWholeInTheLines) {
