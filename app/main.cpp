@@ -53,6 +53,10 @@ int main(int argc, char* argv[]) {
       .runID = runtime->telemetry()->runIDString(),
       .executor = std::make_shared<bnch::ui::QtExecutor>(),
       .platform = &platform,
+      .remediationRunner =
+          [services](const bnch::SystemProfile& profile) {
+            return bnch::makeLiveRemediationRunner(services, bnch::ProductConfig::current(), profile);
+          },
   });
   platform.setAlertPresenter([&root](const bnch::ui::Alert& alert) { root.presentAlert(alert); });
   root.installQuitGuard(&app);

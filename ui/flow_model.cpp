@@ -1,5 +1,7 @@
 #include "ui/flow_model.h"
 
+#include <QQmlEngine>
+
 #include "ui/qt_text.h"
 
 namespace bnch::ui {
@@ -27,10 +29,46 @@ FlowModel::FlowModel(std::unique_ptr<SetupFlowModel> model, std::optional<System
       model_(std::move(model)),
       fallbackProfile_(std::move(fallbackProfile)),
       buckets_(new ExperienceBucketModel(questionOf(*model_).buckets, this)) {
-  listener_ = model_->addListener([this] { emit changed(); });
+  listener_ = model_->addListener([this] {
+    emit changed();
+    followPendingInstall();
+  });
 }
 
 FlowModel::~FlowModel() { model_->removeListener(listener_); }
+
+void FlowModel::enableActionProgress(ActionProgressDependencies dependencies) {
+  progressDependencies_ = std::move(dependencies);
+  followPendingInstall();
+}
+
+void FlowModel::followPendingInstall() {
+  const std::optional<PendingInstall>& pending = model_->pendingInstall();
+  if (!pending && actionProgress_) {
+    std::exchange(actionProgress_, nullptr)->deleteLater();  // stops its run if still going
+    emit actionProgressChanged();
+    return;
+  }
+  if (!pending || actionProgress_ || !progressDependencies_) return;
+  const std::string domain = pending->id;
+  auto runner = progressDependencies_->makeRunner(model_->profile().value_or(SystemProfile{}));
+  actionProgress_ = new ActionProgressModel(
+      toQt(pending->title), ActionProgressPlan::of(*pending, model_->config()), std::move(runner),
+      *progressDependencies_,
+      [this, domain](ActionProgressModel::Outcome outcome, const QString& errorText) {
+        using Outcome = SetupFlowModel::InstallOutcome;
+        model_->clearPendingInstall();
+        model_->installFinished(domain,
+                                outcome == ActionProgressModel::Outcome::success   ? Outcome::success
+                                : outcome == ActionProgressModel::Outcome::failure ? Outcome::failure
+                                                                                   : Outcome::canceled,
+                                toStd(errorText));
+      },
+      this);
+  QQmlEngine::setObjectOwnership(actionProgress_, QQmlEngine::CppOwnership);
+  actionProgress_->start();
+  emit actionProgressChanged();
+}
 
 QString FlowModel::stepKind() const { return toQt(splitStep(model_->step()).first); }
 QString FlowModel::stepName() const { return toQt(splitStep(model_->step()).second); }

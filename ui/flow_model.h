@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/workflow/setup_flow_model.h"
+#include "ui/action_progress_model.h"
 #include "ui/experience_bucket_model.h"
 
 namespace bnch::ui {
@@ -28,6 +29,8 @@ class FlowModel : public QObject {
   Q_PROPERTY(QString experienceBody READ experienceBody CONSTANT)
   Q_PROPERTY(QString experienceSkipLabel READ experienceSkipLabel CONSTANT)
   Q_PROPERTY(bnch::ui::ExperienceBucketModel* experienceBuckets READ experienceBuckets CONSTANT)
+  // The progress screen of the approved install; null when none is pending.
+  Q_PROPERTY(bnch::ui::ActionProgressModel* actionProgress READ actionProgress NOTIFY actionProgressChanged)
 
  public:
   FlowModel(std::unique_ptr<SetupFlowModel> model, std::optional<SystemProfile> fallbackProfile,
@@ -45,6 +48,11 @@ class FlowModel : public QObject {
   QString experienceBody() const;
   QString experienceSkipLabel() const;
   ExperienceBucketModel* experienceBuckets() const { return buckets_; }
+  ActionProgressModel* actionProgress() const { return actionProgress_; }
+
+  // Lets approved installs run: from then on every pending install of the
+  // engine model gets a progress model, which reports its outcome back here.
+  void enableActionProgress(ActionProgressDependencies dependencies);
 
   // ---- The engine model's operations ----
   // Starts the run with the profile the root view holds as fallback.
@@ -78,12 +86,18 @@ class FlowModel : public QObject {
 
  signals:
   void changed();
+  void actionProgressChanged();
 
  private:
   std::unique_ptr<SetupFlowModel> model_;
   std::optional<SystemProfile> fallbackProfile_;
   SetupFlowModel::ListenerID listener_ = 0;
   ExperienceBucketModel* buckets_;
+  std::optional<ActionProgressDependencies> progressDependencies_;
+  ActionProgressModel* actionProgress_ = nullptr;
+
+  // Makes or drops the progress model to match the engine model's pending install.
+  void followPendingInstall();
 };
 
 }  // namespace bnch::ui

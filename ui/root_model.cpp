@@ -7,6 +7,7 @@
 
 #include "engine/platform/shell_runner.h"
 #include "engine/probes/system_profiler.h"
+#include "engine/product/live_runtime.h"
 #include "engine/telemetry/usage_events.h"
 #include "ui/flow_model.h"
 #include "ui/qt_text.h"
@@ -28,6 +29,13 @@ RootModel::RootModel(RootDependencies dependencies, QObject* parent)
       return SystemProfiler(shell, *services.fs, environment).profile();
     };
   }
+  if (!deps_.remediationRunner) {
+    deps_.remediationRunner = [services = deps_.services,
+                               product = ProductNames(deps_.config)](const SystemProfile& profile) {
+      return makeLiveRemediationRunner(services, product, profile);
+    };
+  }
+  if (!deps_.attempts) deps_.attempts = std::make_shared<RemediationAttempts>();
 }
 
 RootModel::~RootModel() = default;
@@ -105,6 +113,15 @@ FlowModel* RootModel::makeFlowModel(QObject* owner) {
   auto model =
       std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor, deps_.onceOnly);
   auto* flow = new FlowModel(std::move(model), profile_, owner ? owner : this);
+  flow->enableActionProgress(ActionProgressDependencies{
+      .services = deps_.services,
+      .tracker = deps_.tracker,
+      .attempts = deps_.attempts,
+      .lifecycle = deps_.lifecycle,
+      .platform = deps_.platform,
+      .executor = deps_.executor,
+      .makeRunner = deps_.remediationRunner,
+  });
   // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
   QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);
   return flow;

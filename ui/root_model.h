@@ -17,6 +17,7 @@
 #include "engine/telemetry/usage_event_tracking.h"
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/product_config.h"
+#include "ui/action_progress_model.h"
 #include "ui/navigation_model.h"
 #include "ui/platform_services.h"
 
@@ -41,6 +42,10 @@ struct RootDependencies {
   // Profiles the Mac (blocking, off the GUI thread). Empty: a SystemProfiler
   // over the services' process runner and file system.
   std::function<SystemProfile()> profiler;
+  // Makes the runner of approved installs. Empty: the live runner over `services`.
+  RemediationRunnerFactory remediationRunner;
+  // Counts each remediation's attempts for the process. Empty: the root model's own.
+  std::shared_ptr<RemediationAttempts> attempts;
 };
 
 // The root of the window: the consent gate, the navigation path, the system

@@ -2,6 +2,9 @@
 
 #include <chrono>
 
+#include "engine/platform/process_environment.h"
+#include "engine/remediation/privileged_executor.h"
+
 namespace bnch {
 
 LiveRuntime::LiveRuntime(const AppServices& services, const ProductNames& product)
@@ -10,5 +13,19 @@ LiveRuntime::LiveRuntime(const AppServices& services, const ProductNames& produc
       // file, so the event survives the process ending right after.
       lifecycle_(services.store, *telemetry_, {},
                  [telemetry = telemetry_] { telemetry->waitUntilWritten(std::chrono::seconds(2)); }) {}
+
+std::shared_ptr<RemediationRunning> makeLiveRemediationRunner(const AppServices& services, const ProductNames& product,
+                                                              const SystemProfile& profile) {
+  RemediationServices remediation;
+  remediation.brewPath = profile.homebrewPrefix;
+  remediation.process = services.processRunner;
+  remediation.fs = services.fs;
+  remediation.http = services.http;
+  remediation.product = product;
+  remediation.applicationEnvironment = processEnvironment();
+  remediation.executorOptions = PrivilegedExecutor::Options::fromProcess(product.displayName);
+  if (profile.architecture == Architecture::intel) remediation.architecture = "x64";
+  return std::make_shared<SetupRemediationRunner>(std::move(remediation));
+}
 
 }  // namespace bnch

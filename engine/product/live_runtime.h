@@ -4,6 +4,8 @@
 
 #include "engine/config/product_names.h"
 #include "engine/platform/app_services.h"
+#include "engine/probes/system_profile.h"
+#include "engine/remediation/setup_remediation_runner.h"
 #include "engine/telemetry/run_lifecycle.h"
 #include "engine/telemetry/telemetry_service.h"
 #include "engine/workflow/once_only_events.h"
@@ -30,5 +32,11 @@ class LiveRuntime {
   RunLifecycle lifecycle_;
   std::shared_ptr<OnceOnlyEvents> onceOnly_ = std::make_shared<OnceOnlyEvents>();
 };
+
+// The live runner of remediations on a Mac like the profile says: Homebrew where
+// profiling found it, the application's environment and temporary folder, the
+// given services and the product's names.
+std::shared_ptr<RemediationRunning> makeLiveRemediationRunner(const AppServices& services, const ProductNames& product,
+                                                              const SystemProfile& profile);
 
 }  // namespace bnch

@@ -21,33 +21,35 @@ constexpr int nextStepsLineLimit = 31;
 
 std::vector<std::string> InstallOutputFilter::filter(const std::vector<std::string>& lines) {
   std::vector<std::string> shown;
-  bool insideNextSteps = false;
-  int counter = 0;
-  for (const auto& line : lines) {
-    const std::string trimmed = trimmedText(line);
-    if (insideNextSteps) {
-      ++counter;
-      if (line.find(documentationSite) != std::string::npos) {
-        insideNextSteps = false;
-        continue;
-      }
-      const bool instruction =
-          trimmed.empty() || trimmed.starts_with("-") || line.starts_with(" ") || line.starts_with("\t");
-      if (instruction && counter < nextStepsLineLimit) continue;
-      insideNextSteps = false;
-      shown.push_back(line);
-      continue;
-    }
-    if (trimmed.starts_with("==> Next steps:")) {
-      insideNextSteps = true;
-      counter = 0;
-      continue;
-    }
-    if (std::regex_search(line, systemLogPrefix())) continue;
-    shown.push_back(line);
-    if (line.find("do not provide support for this old version") != std::string::npos) shown.push_back(oldMacOSNote);
-  }
+  Incremental incremental;
+  for (const auto& line : lines) incremental.push(line, shown);
   return shown;
+}
+
+void InstallOutputFilter::Incremental::push(const std::string& line, std::vector<std::string>& shown) {
+  const std::string trimmed = trimmedText(line);
+  if (insideNextSteps_) {
+    ++counter_;
+    if (line.find(documentationSite) != std::string::npos) {
+      insideNextSteps_ = false;
+      return;
+    }
+    const bool instruction =
+        trimmed.empty() || trimmed.starts_with("-") || line.starts_with(" ") || line.starts_with("\t");
+    if (instruction && counter_ < nextStepsLineLimit) return;
+    insideNextSteps_ = false;
+    shown.push_back(line);
+    return;
+  }
+  if (trimmed.starts_with("==> Next steps:")) {
+    insideNextSteps_ = true;
+    counter_ = 0;
+    return;
+  }
+  // The pattern is anchored: trying it only at the start keeps a 10 MB line cheap.
+  if (std::regex_search(line, systemLogPrefix(), std::regex_constants::match_continuous)) return;
+  shown.push_back(line);
+  if (line.find("do not provide support for this old version") != std::string::npos) shown.push_back(oldMacOSNote);
 }
 
 }  // namespace bnch

@@ -15,6 +15,18 @@ struct InstallOutputFilter {
       "continues normally.";
 
   static std::vector<std::string> filter(const std::vector<std::string>& lines);
+
+  // The same filter for output that arrives line by line: each push() appends
+  // to `shown` what filter() would show for that line given every line pushed
+  // before it. One instance per output; not thread-safe.
+  class Incremental {
+   public:
+    void push(const std::string& line, std::vector<std::string>& shown);
+
+   private:
+    bool insideNextSteps_ = false;
+    int counter_ = 0;
+  };
 };
 
 }  // namespace bnch
