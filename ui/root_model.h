@@ -19,6 +19,7 @@
 #include "engine/workflow/product_config.h"
 #include "ui/navigation_model.h"
 #include "ui/platform_services.h"
+#include "ui/workflow_screen_model.h"
 
 namespace bnch::ui {
 
@@ -41,6 +42,9 @@ struct RootDependencies {
   // Profiles the Mac (blocking, off the GUI thread). Empty: a SystemProfiler
   // over the services' process runner and file system.
   std::function<SystemProfile()> profiler;
+  // Ends the program (the competing-owner screen's "Cancel and quit"). Empty:
+  // the application's quit, which the quit guard still checks.
+  std::function<void()> quit;
 };
 
 // The root of the window: the consent gate, the navigation path, the system
@@ -94,6 +98,8 @@ class RootModel : public QObject {
   Q_INVOKABLE void stackAppeared();
   // A new flow model for one visit of the workflow screen, owned by `owner`.
   Q_INVOKABLE bnch::ui::FlowModel* makeFlowModel(QObject* owner);
+  // The workflow screen's texts and operations over that flow model.
+  Q_INVOKABLE bnch::ui::WorkflowScreenModel* makeWorkflowScreenModel(bnch::ui::FlowModel* flow);
   // Opens the address in the browser; when that fails, an alert gives the address.
   Q_INVOKABLE bool openURL(const QString& url);
   // The window asks to close. Refused with the alert while an install runs;
