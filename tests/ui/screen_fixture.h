@@ -111,6 +111,8 @@ struct OrderCheckingTracker final : UsageEventTracking {
   std::shared_ptr<KeyValueStoring> store;
   RecordingUsageEventTracker recorded;
   std::vector<bool> flagStoredAtConsentEvent;
+  std::vector<std::string> typedValues;
+  void rememberTypedValue(const std::string& value) override { typedValues.push_back(value); }
   void track(const std::string& name, JSONObject data) override {
     if (name == "consent_given") flagStoredAtConsentEvent.push_back(store->boolean(consentKey));
     recorded.track(name, std::move(data));
@@ -118,7 +120,7 @@ struct OrderCheckingTracker final : UsageEventTracking {
 };
 
 class Screens : public ::testing::Test {
- protected:
+ public:
   void launch(std::shared_ptr<KeyValueStoring> withStore = nullptr) {
     if (withStore) store = std::move(withStore);
     tracker->store = store;

@@ -72,6 +72,7 @@ Item {
         id: loading
         ProgressScreen {
             objectName: "workflow-loading"
+            titleObjectName: "workflow-loading-headline"
             app: screen.app
             windowTitle: screen.view.windowTitle
             title: qsTr("Checking your Mac…")
@@ -81,6 +82,7 @@ Item {
         id: verifying
         ProgressScreen {
             objectName: "workflow-verifying"
+            titleObjectName: "workflow-verifying-headline"
             app: screen.app
             windowTitle: screen.view.windowTitle
             title: screen.view.headline
