@@ -431,7 +431,10 @@ QString WorkflowScreenModel::gitSignUpURL() const { return QString::fromLatin1(g
 // ---- Failure ramp ----
 
 bool WorkflowScreenModel::failed() const {
-  return onStage() && (failures_.count(step().name) || model().failedStageErrors().count(step().name));
+  if (!onStage()) return false;
+  // A new attempt is under way.
+  if (model().pendingInstall() && model().pendingInstall()->id == step().name) return false;
+  return failures_.count(step().name) || model().failedStageErrors().count(step().name);
 }
 
 QString WorkflowScreenModel::failureText() const {

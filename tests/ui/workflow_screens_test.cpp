@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 
 #include "engine/remediation/homebrew_installer.h"
+#include "engine/remediation/language_remediations.h"
 #include "tests/ui/screen_fixture.h"
 #include "ui/flow_model.h"
 
@@ -311,6 +314,275 @@ INSTANTIATE_TEST_SUITE_P(Steps, WorkflowSteps, ::testing::ValuesIn(stepCases()),
                            }
                            return name;
                          });
+
+// The failure ramp: the manual command goes on the clipboard, the guide opens,
+// "Try again" approves the same install again, and a stage without a manual
+// command has no copy block.
+TEST_F(WorkflowScreens, TheFailureRampCopiesTheCommandOpensTheGuideAndTriesTheSameInstallAgain) {
+  profile.xcodeCommandLineToolsPath = "/Library/Developer/CommandLineTools";
+  openWorkflow();
+  step("diagnosis-continue", "stage-shell-config");
+  flow()->showStage("homebrew");
+  ASSERT_TRUE(waitShown("stage-homebrew"));
+  click("homebrew");
+  const std::optional<PendingInstall> first = engineFlow().pendingInstall();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->remediations.at(0).kind, Kind::installHomebrew);
+  reportInstall("failure", "Couldn't install Homebrew — the installer exited with code 1.");
+  ASSERT_TRUE(waitShown("failure-ramp"));
+  EXPECT_EQ(text("failure-ramp-text"), "Couldn't install Homebrew — the installer exited with code 1.");
+
+  click("failure-ramp-copy");
+  EXPECT_THAT(platform.clipboard, ElementsAre(QString::fromStdString(HomebrewInstaller::installCommand())));
+  EXPECT_EQ(platform.clipboard.at(0),
+            R"cmd(/bin/bash -c "$(curl -fsSL https://raw.githubusercontent.com/Homebrew/install/HEAD/install.sh)")cmd");
+  click("failure-ramp-guide");
+  EXPECT_THAT(platform.openedURLs, ElementsAre("https://quillora.com/homebrew"));
+
+  click("failure-ramp-retry");
+  EXPECT_EQ(engineFlow().pendingInstall(), first);
+  EXPECT_EQ(shown("failure-ramp"), nullptr) << "a new attempt is under way";
+  reportInstall("failure");
+  ASSERT_TRUE(waitShown("failure-ramp"));
+  click("failure-ramp-retry");
+  EXPECT_EQ(engineFlow().pendingInstall(), first);
+
+  // The shell configuration has no manual command.
+  reportInstall("canceled");
+  flow()->showStage("shell-config");
+  ASSERT_TRUE(waitShown("stage-shell-config"));
+  click("shell-config");
+  reportInstall("failure", "Couldn't write ~/.zprofile.");
+  ASSERT_TRUE(waitShown("failure-ramp"));
+  EXPECT_EQ(text("failure-ramp-text"), "Couldn't write ~/.zprofile.");
+  EXPECT_EQ(shown("failure-ramp-manual"), nullptr);
+  EXPECT_EQ(shown("failure-ramp-copy"), nullptr);
+  step("failure-ramp-skip", "stage-homebrew");
+}
+
+// The outcome question is reported once per process, whatever the answer of a
+// second run; the satisfaction card then ends the run at the welcome screen.
+TEST_F(WorkflowScreens, TheOutcomeIsReportedOncePerProcessAndEachRunEndsAtTheWelcomeScreen) {
+  reachOutcome();
+  step("outcome-resolved", "satisfaction-screen");
+  step("satisfaction-done", "welcome-screen");
+  EXPECT_EQ(root->navigation()->currentScreenName(), "welcome");
+
+  step("welcome-diagnose-button", "diagnosis-screen");
+  step("diagnosis-continue", "stage-python-project");
+  step("stage-skip", "keep-going-screen");
+  step("finish-here", "outcome-screen");
+  step("outcome-blocked", "satisfaction-screen");
+  const auto reported = tracker->recorded.named("outcome_reported");
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0].data.at("self_report"), JSONValue("resolved"));
+  EXPECT_EQ(reported[0].data.at("engine_outcome"), JSONValue("likely_resolved"));
+  EXPECT_EQ(tracker->recorded.named("nps_shown").size(), 1u);
+
+  click("satisfaction-dismiss");
+  step("satisfaction-done", "welcome-screen");
+  EXPECT_EQ(tracker->recorded.named("nps_dismissed").size(), 1u);
+  EXPECT_TRUE(tracker->recorded.named("nps_submitted").empty());
+}
+
+// The satisfaction score with its reason: blank sent as null, long ones cut,
+// 0 a valid score; the flag is stored, and a later run skips the card.
+TEST_F(WorkflowScreens, TheSatisfactionCardSendsTheScoreWithItsReasonOnce) {
+  const QString longReason = QString(600, QChar(u'é'));
+  const struct {
+    int score;
+    QString reason;
+    JSONValue sent;
+    bool pressSubmit;
+  } cases[] = {
+      {7, "   \n  ", JSONValue(nullptr), true},
+      {0, "  Clear steps.  ", JSONValue("Clear steps."), false},  // "Done" sends a pending score
+      {10, longReason, JSONValue(longReason.left(500).toStdString()), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.score);
+    store->set(std::nullopt, config.defaultsKey(".nps_submitted"));
+    const std::size_t before = tracker->recorded.named("nps_submitted").size();
+    if (!window) {
+      reachOutcome();
+    } else {
+      step("welcome-diagnose-button", "diagnosis-screen");
+      step("diagnosis-continue", "stage-python-project");
+      step("stage-skip", "keep-going-screen");
+      step("finish-here", "outcome-screen");
+    }
+    step("outcome-resolved", "satisfaction-screen");
+    click(("satisfaction-score-" + std::to_string(c.score)).c_str());
+    ASSERT_TRUE(waitShown("satisfaction-reason"));
+    shown("satisfaction-reason")->setProperty("text", c.reason);
+    if (c.pressSubmit) {
+      click("satisfaction-submit");
+      EXPECT_EQ(text("satisfaction-thanks"), "Thanks for the feedback.");
+    }
+    step("satisfaction-done", "welcome-screen");
+    const auto submitted = tracker->recorded.named("nps_submitted");
+    ASSERT_EQ(submitted.size(), before + 1);
+    EXPECT_EQ(submitted.back().data.at("score"), JSONValue(static_cast<std::int64_t>(c.score)));
+    EXPECT_EQ(submitted.back().data.at("reason"), c.sent);
+    EXPECT_TRUE(store->boolean(config.defaultsKey(".nps_submitted")));
+  }
+
+  // Submitted before: the outcome's answer ends the run.
+  step("welcome-diagnose-button", "diagnosis-screen");
+  step("diagnosis-continue", "stage-python-project");
+  step("stage-skip", "keep-going-screen");
+  step("finish-here", "outcome-screen");
+  step("outcome-resolved", "welcome-screen");
+}
+
+// "Cancel and quit" reports the owner's cancel and ends the program; "Stop" on a
+// readiness warning ends the run at the welcome screen.
+TEST_F(WorkflowScreens, TheCompetingOwnerCancelQuitsAndAReadinessStopGoesHome) {
+  *prober->bundle = pyenvProbes();
+  profile.macosVersion = {12, 7, 0};
+  openWorkflow();
+  step("diagnosis-continue", "competing-owner-screen");
+  click("competing-owner-cancel");
+  EXPECT_EQ(quits, 1);
+  const auto actions = tracker->recorded.named("competing_owner_action");
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_EQ(actions[0].data.at("owner"), JSONValue("pyenv"));
+  EXPECT_EQ(actions[0].data.at("action"), JSONValue("cancel"));
+  EXPECT_EQ(engineFlow().pendingInstall(), std::nullopt);
+
+  step("competing-owner-continue", "readiness-screen");
+  step("readiness-stop", "welcome-screen");
+  EXPECT_EQ(tracker->recorded.named("macos_advisory_action").size(), 1u);
+}
+
+// The special stages turn the person's choices into one install each.
+TEST_F(WorkflowScreens, SpecialStagesInstallWhatIsTicked) {
+  profile = readyMac();
+  *prober->bundle = brewProbes();
+  // uv already manages a Python; Homebrew's package list is three days old.
+  fs->createDirectory("/Users/alice/.local/share/uv/python/cpython-3.12.4", true);
+  const auto index = temp.path() / "Users/alice/Library/Caches/Homebrew/api/formula.jws.json";
+  fs->createDirectory("/Users/alice/Library/Caches/Homebrew/api", true);
+  fs->write("{}", "/Users/alice/Library/Caches/Homebrew/api/formula.jws.json", false);
+  std::filesystem::last_write_time(index, std::filesystem::file_time_type::clock::now() - std::chrono::hours(75));
+  openWorkflow();
+  auto pending = [&] {
+    std::vector<std::string> ids;
+    if (engineFlow().pendingInstall()) {
+      for (const auto& r : engineFlow().pendingInstall()->remediations) ids.push_back(r.id());
+    }
+    return ids;
+  };
+  auto show = [&](const char* domain) {
+    flow()->clearPendingInstall();
+    flow()->showStage(domain);
+    ASSERT_TRUE(waitShown((std::string("stage-") + domain).c_str()));
+  };
+
+  // Applications: both ticked the first time; the choice is kept on a return.
+  show("ai-claude");
+  EXPECT_TRUE(isChecked("install-claude-desktop"));
+  EXPECT_TRUE(isChecked("install-claude-cli"));
+  click("install-claude-desktop");
+  click("install-selected");
+  EXPECT_THAT(pending(), ElementsAre("brew:claude-code@latest"));
+  show("codex");
+  show("ai-claude");
+  EXPECT_FALSE(isChecked("install-claude-desktop"));
+  EXPECT_TRUE(isChecked("install-claude-cli"));
+
+  // Languages: Python is already there; the refresh is offered, ticked, and reported.
+  show("languages");
+  EXPECT_EQ(text("lang-python-installed"), "✓ Already installed");
+  EXPECT_FALSE(shown("lang-python")->property("enabled").toBool());
+  EXPECT_EQ(text("refresh-brew-index"), "Update Homebrew's package list first (yours is 3 days old)");
+  EXPECT_TRUE(isChecked("refresh-brew-index"));
+  click("lang-python");
+  EXPECT_FALSE(isChecked("lang-python"));
+  click("lang-node");
+  click("lang-rust");
+  click("install-languages");
+  const auto expected = languageRemediations({BNCHLanguage::node, BNCHLanguage::rust}, true);
+  ASSERT_TRUE(engineFlow().pendingInstall());
+  EXPECT_EQ(engineFlow().pendingInstall()->remediations, expected);
+  const auto choice = tracker->recorded.named("brew_index_refresh_choice");
+  ASSERT_EQ(choice.size(), 1u);
+  EXPECT_EQ(choice[0].data.at("accepted"), JSONValue(true));
+  EXPECT_EQ(choice[0].data.at("index_age_hours"), JSONValue(std::int64_t{75}));
+
+  // Project: a cancelled chooser does nothing; a chosen folder is the destination.
+  show("project");
+  click("choose-project-folder");
+  EXPECT_EQ(engineFlow().pendingInstall(), std::nullopt);
+  platform.chosenFolder = "/Users/alice/Code";
+  click("choose-project-folder");
+  ASSERT_TRUE(engineFlow().pendingInstall());
+  EXPECT_EQ(engineFlow().pendingInstall()->remediations.at(0).destinationPath, "/Users/alice/Code");
+  show("project");
+  click("create-project");
+  EXPECT_EQ(engineFlow().pendingInstall()->remediations.at(0).destinationPath, std::nullopt);
+
+  // Skills: the preselected one is ticked.
+  show("skills");
+  EXPECT_TRUE(isChecked("skill-avoid-ai-writing"));
+  click("skill-downloads-cleanup");
+  click("add-skills");
+  EXPECT_THAT(pending(), ElementsAre("skill:avoid-ai-writing", "skill:downloads-cleanup"));
+
+  // MCP: the key is masked, trimmed, handed to the install and kept out of events.
+  show("mcp");
+  EXPECT_EQ(shown("mcp-key-firecrawl")->property("echoMode").toInt(), 2) << "TextInput.Password";
+  const std::string key = "fc-" + std::string(4000, 'k');
+  click("mcp-firecrawl");
+  type("mcp-key-firecrawl", QString::fromStdString("  " + key + "  "));
+  click("add-mcp");
+  ASSERT_TRUE(engineFlow().pendingInstall());
+  EXPECT_EQ(engineFlow().pendingInstall()->remediations.at(0).apiKey, key);
+  EXPECT_THAT(tracker->typedValues, ElementsAre(key));
+
+  // Git: the identity, then the GitHub CLI and the sign-in.
+  show("git");
+  EXPECT_FALSE(shown("git-setup")->property("enabled").toBool());
+  type("git-name", "Ada \"The Countess\"\nLovelace");
+  type("git-email", " ada@example.com ");
+  click("git-setup");
+  ASSERT_TRUE(engineFlow().pendingInstall());
+  const auto& git = engineFlow().pendingInstall()->remediations;
+  ASSERT_EQ(git.size(), 3u);
+  EXPECT_EQ(git[0], SetupRemediation::configureGit("Ada \"The Countess\" Lovelace", "ada@example.com"));
+  EXPECT_EQ(git[1].kind, Kind::installGh);
+  EXPECT_EQ(git[2].kind, Kind::githubAuth);
+  EXPECT_EQ(tracker->typedValues.back(), "ada@example.com");
+  for (const auto& event : tracker->recorded.events()) {
+    const std::string data = encodeJSON(JSONValue(event.data));
+    EXPECT_EQ(data.find("fc-kkk"), std::string::npos) << event.name;
+  }
+}
+
+// The outcome's buttons: an application opens each time and is reported once;
+// the example project made in this run is shown in the file browser.
+TEST_F(WorkflowScreens, TheOutcomeOpensApplicationsAndShowsTheExampleProject) {
+  profile = readyMac();
+  profile.aiTooling.warpApp = true;
+  *prober->bundle = readyProbes();
+  fs->createDirectory("/Applications/Warp.app", true);
+  openWorkflow();
+  step("diagnosis-continue", "stage-python-project");
+  click("create-project");
+  reportInstall("success");
+  ASSERT_TRUE(waitShown("keep-going-screen"));
+  step("finish-here", "outcome-screen");
+  EXPECT_EQ(text("open-Warp"), "Open Warp");
+  click("open-Warp");
+  click("open-Warp");
+  EXPECT_THAT(platform.openedApps, ElementsAre("/Applications/Warp.app", "/Applications/Warp.app"));
+  const auto opened = tracker->recorded.named("app_opened");
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].data.at("app"), JSONValue("Warp"));
+
+  click("show-example-projects");
+  EXPECT_THAT(platform.revealed, ElementsAre("/Users/alice/Documents/Python-Example-Project"));
+}
 
 }  // namespace
 }  // namespace bnch::ui

@@ -124,9 +124,11 @@ ScreenScaffold {
                 wrapMode: Text.Wrap
             }
             ScrollView {
+                id: reasonScroll
                 visible: screen.phase === "scored"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 72
+                contentWidth: availableWidth
                 TextArea {
                     id: reason
                     objectName: "satisfaction-reason"
