@@ -103,9 +103,8 @@ void RootModel::tellLifecycle() {
 }
 
 FlowModel* RootModel::makeFlowModel(QObject* owner) {
-  auto model =
-      std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor, deps_.onceOnly,
-                                       deps_.profiler);
+  auto model = std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor,
+                                                deps_.onceOnly, deps_.profiler);
   auto* flow = new FlowModel(std::move(model), profile_, owner ? owner : this);
   // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
   QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);

@@ -652,7 +652,8 @@ bool WorkflowScreenModel::openApp(const QString& appName) {
   if (!fs || appName.isEmpty() || appName.contains('/')) return false;
   const std::string name = toStd(appName);
   std::optional<std::filesystem::path> found;
-  for (const std::filesystem::path& folder : {std::filesystem::path("/Applications"), fs->homeDirectory() / "Applications"}) {
+  for (const std::filesystem::path& folder :
+       {std::filesystem::path("/Applications"), fs->homeDirectory() / "Applications"}) {
     if (fs->fileExists(folder / name)) {
       found = folder / name;
       break;

@@ -23,11 +23,11 @@
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/scripted_process_runner.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/screen_fixture.h"
 #include "ui/flow_model.h"
 #include "ui/qt_executor.h"
 #include "ui/qt_platform_services.h"
 #include "ui/root_model.h"
-#include "tests/ui/screen_fixture.h"
 
 Q_IMPORT_QML_PLUGIN(BenchkitPlugin)
 

@@ -11,6 +11,8 @@
 #include <functional>
 #include <map>
 
+#include <QPalette>
+
 #include "engine/remediation/homebrew_installer.h"
 #include "engine/remediation/language_remediations.h"
 #include "tests/ui/screen_fixture.h"
@@ -79,7 +81,8 @@ SetupVerificationResult passed() {
   result.passed = true;
   result.exitCode = 0;
   result.engineOutcome = "likely_resolved";
-  result.verifiedItems = {"uv", "python", "project", "package_installs"};
+  result.verifiedItems = {"uv is available in a new terminal window", "Python is installed and managed by uv",
+                          "A project can be created", "A package installs and imports"};
   return result;
 }
 
@@ -165,6 +168,24 @@ TEST_P(WorkflowSteps, ShowItsTextsAndControls) {
   for (const auto& [name, expected] : c.texts) EXPECT_EQ(text(name.c_str()), expected) << name;
   for (const char* name : c.shownToo) EXPECT_NE(shown(name), nullptr) << name;
   for (const char* name : c.notShown) EXPECT_EQ(shown(name), nullptr) << name;
+
+  // BNCH_STEP_SCREENSHOTS=DIR keeps each step at the minimum size, light and dark, to look at.
+  if (const QString folder = qEnvironmentVariable("BNCH_STEP_SCREENSHOTS"); !folder.isEmpty()) {
+    window->resize(720, 700);
+    if (QQuickItem* stack = shown("navigation-stack")) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !stack->property("busy").toBool(); }, 3000));
+    }
+    for (const bool dark : {false, true}) {
+      QPalette palette(dark ? QColor(0x1c, 0x1d, 0x20) : QColor(0xf6, 0xf6, 0xf7));
+      if (dark) palette.setColor(QPalette::Text, QColor(0xec, 0xec, 0xef));
+      QGuiApplication::setPalette(palette);
+      QTest::qWait(50);
+      const QString name = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
+      window->grabWindow().save(
+          QStringLiteral("%1/%2-%3.png").arg(folder, name.section('/', -1), dark ? "dark" : "light"));
+    }
+    QGuiApplication::setPalette(QPalette());
+  }
 }
 
 std::vector<StepCase> stepCases() {
@@ -178,12 +199,18 @@ std::vector<StepCase> stepCases() {
     };
   };
   const std::vector<StepCase> cases{
-      {"loading", [](WorkflowScreens& t) {
+      {"loading",
+       [](WorkflowScreens& t) {
          t.makeProfileSlow();
          t.openWorkflow("workflow-loading");
        },
-       "Benchkit for Python", {{"workflow-loading-headline", "Checking your Mac…"}}, {"workflow-loading-indicator"}, {}},
-      {"diagnosis summary", [](WorkflowScreens& t) { t.openWorkflow(); }, "Diagnosis",
+       "Benchkit for Python",
+       {{"workflow-loading-headline", "Checking your Mac…"}},
+       {"workflow-loading-indicator"},
+       {}},
+      {"diagnosis summary",
+       [](WorkflowScreens& t) { t.openWorkflow(); },
+       "Diagnosis",
        {{"diagnosis-headline", "Here's what the system check found"},
         {"diagnosis-line-clt", "Command Line Tools: not installed"},
         {"diagnosis-continue", "Continue"},
@@ -191,7 +218,8 @@ std::vector<StepCase> stepCases() {
         {"diagnosis-evidence-note", "Continuing will install and properly configure Python using the uv utility."}},
        {"diagnosis-line-shell-config", "diagnosis-line-homebrew", "diagnosis-line-python", "diagnosis-evidence"},
        {"diagnosis-line-warp"}},
-      {"readiness warning", [](WorkflowScreens& t) {
+      {"readiness warning",
+       [](WorkflowScreens& t) {
          t.profile.macosVersion = {13, 6, 0};
          t.openWorkflow();
          t.step("diagnosis-continue", "readiness-screen");
@@ -200,8 +228,10 @@ std::vector<StepCase> stepCases() {
        {{"readiness-headline", "This Mac is running an older macOS"},
         {"readiness-continue", "Continue anyway"},
         {"readiness-stop", "Stop and update macOS"}},
-       {}, {}},
-      {"competing owner", [](WorkflowScreens& t) {
+       {},
+       {}},
+      {"competing owner",
+       [](WorkflowScreens& t) {
          *t.prober->bundle = pyenvProbes();
          t.openWorkflow();
          t.step("diagnosis-continue", "competing-owner-screen");
@@ -211,46 +241,74 @@ std::vector<StepCase> stepCases() {
         {"competing-owner-uninstall", "How to uninstall Python"},
         {"competing-owner-cancel", "Cancel and quit"},
         {"competing-owner-continue", "Continue and install Python with uv"}},
-       {}, {}},
-      {"ordinary stage", [](WorkflowScreens& t) {
+       {},
+       {}},
+      {"ordinary stage",
+       [](WorkflowScreens& t) {
          t.openWorkflow();
          t.step("diagnosis-continue", "stage-clt");
        },
        "Command Line Tools",
-       {{"stage-headline", "Install the Command Line Tools"}, {"clt", "Install Command Line Tools"}, {"stage-skip", "Skip"}},
-       {}, {"failure-ramp", "install-homebrew-first"}},
-      {"Homebrew first", onStage("ai-claude", freshMac(), freshProbes()), "Claude",
+       {{"stage-headline", "Install the Command Line Tools"},
+        {"clt", "Install Command Line Tools"},
+        {"stage-skip", "Skip"}},
+       {},
+       {"failure-ramp", "install-homebrew-first"}},
+      {"Homebrew first",
+       onStage("ai-claude", freshMac(), freshProbes()),
+       "Claude",
        {{"homebrew-first-note",
          "This step installs with Homebrew, which isn't installed yet. Install Homebrew first, or skip."},
         {"install-homebrew-first", "Install Homebrew first"},
         {"stage-skip", "Skip"}},
-       {}, {"install-claude-desktop"}},
-      {"applications to tick", onStage("ai-claude", readyMac(), brewProbes()), "Claude",
+       {},
+       {"install-claude-desktop"}},
+      {"applications to tick",
+       onStage("ai-claude", readyMac(), brewProbes()),
+       "Claude",
        {{"special-title", "Install Claude"},
         {"install-claude-desktop", "Claude Desktop"},
         {"install-claude-cli", "Claude Code CLI"},
         {"install-selected", "Install selected"}},
-       {}, {"install-homebrew-first"}},
-      {"languages", onStage("languages", readyMac(), brewProbes()), "Languages",
+       {},
+       {"install-homebrew-first"}},
+      {"languages",
+       onStage("languages", readyMac(), brewProbes()),
+       "Languages",
        {{"special-title", "Install languages"},
         {"lang-node", "JavaScript (Node)"},
         {"lang-java", "Java (requires macOS password)"},
         {"install-languages", "Install selected languages"}},
-       {"lang-python", "lang-ruby", "lang-rust"}, {"refresh-brew-index"}},
-      {"project", onStage("project", readyMac(), brewProbes()), "Starter Project",
+       {"lang-python", "lang-ruby", "lang-rust"},
+       {"refresh-brew-index"}},
+      {"project",
+       onStage("project", readyMac(), brewProbes()),
+       "Starter Project",
        {{"special-title", "Set up a project"},
         {"create-project", "Install in Documents"},
         {"choose-project-folder", "Choose my folder…"}},
-       {}, {}},
-      {"skills", onStage("skills", readyMac(), brewProbes()), "Skills",
-       {{"skill-avoid-ai-writing", "Avoid AI writing"}, {"add-skills", "Add selected"}}, {"skill-downloads-cleanup"}, {}},
-      {"MCP servers", onStage("mcp", readyMac(), brewProbes()), "MCP Servers",
-       {{"mcp-firecrawl", "Firecrawl"}, {"add-mcp", "Add selected"}}, {"mcp-key-firecrawl", "mcp-notion"},
+       {},
+       {}},
+      {"skills",
+       onStage("skills", readyMac(), brewProbes()),
+       "Skills",
+       {{"skill-avoid-ai-writing", "Avoid AI writing"}, {"add-skills", "Add selected"}},
+       {"skill-downloads-cleanup"},
+       {}},
+      {"MCP servers",
+       onStage("mcp", readyMac(), brewProbes()),
+       "MCP Servers",
+       {{"mcp-firecrawl", "Firecrawl"}, {"add-mcp", "Add selected"}},
+       {"mcp-key-firecrawl", "mcp-notion"},
        {"mcp-key-notion"}},
-      {"Git", onStage("git", readyMac(), brewProbes()), "Git",
-       {{"special-title", "Set up Git with GitHub"}, {"git-setup", "Set up Git"}}, {"git-name", "git-email"},
+      {"Git",
+       onStage("git", readyMac(), brewProbes()),
+       "Git",
+       {{"special-title", "Set up Git with GitHub"}, {"git-setup", "Set up Git"}},
+       {"git-name", "git-email"},
        {"git-identity-set"}},
-      {"failure ramp", [](WorkflowScreens& t) {
+      {"failure ramp",
+       [](WorkflowScreens& t) {
          t.openWorkflow();
          t.step("diagnosis-continue", "stage-clt");
          t.click("clt");
@@ -265,16 +323,22 @@ std::vector<StepCase> stepCases() {
         {"failure-ramp-guide", "Read the guide"},
         {"failure-ramp-retry", "Try again"},
         {"failure-ramp-skip", "Skip this step"}},
-       {}, {"stage-skip", "clt"}},
-      {"verifying", [](WorkflowScreens& t) {
+       {},
+       {"stage-skip", "clt"}},
+      {"verifying",
+       [](WorkflowScreens& t) {
          t.holdVerification();
          t.profile = readyMac();
          *t.prober->bundle = readyProbes();
          t.openWorkflow();
          t.step("diagnosis-continue", "workflow-verifying");
        },
-       "Done", {{"workflow-verifying-headline", "Checking that Python works…"}}, {"workflow-verifying-indicator"}, {}},
-      {"keep-going gate", [](WorkflowScreens& t) {
+       "Done",
+       {{"workflow-verifying-headline", "Checking that Python works…"}},
+       {"workflow-verifying-indicator"},
+       {}},
+      {"keep-going gate",
+       [](WorkflowScreens& t) {
          t.profile = readyMac();
          *t.prober->bundle = readyProbes();
          t.openWorkflow();
@@ -282,16 +346,21 @@ std::vector<StepCase> stepCases() {
          t.step("stage-skip", "keep-going-screen");
        },
        "Ready for more?",
-       {{"keep-going-headline", "Python is ready"}, {"keep-going", "Keep going"}, {"finish-here", "Finish here"}}, {},
+       {{"keep-going-headline", "Python is ready"}, {"keep-going", "Keep going"}, {"finish-here", "Finish here"}},
+       {},
        {}},
-      {"outcome", [](WorkflowScreens& t) { t.reachOutcome(); }, "Done",
+      {"outcome",
+       [](WorkflowScreens& t) { t.reachOutcome(); },
+       "Done",
        {{"outcome-headline", "Your Python is ready"},
         {"outcome-body", "Python is installed and can install packages"},
         {"outcome-question", "Did this pretty much complete what you came to do?"},
         {"outcome-resolved", "Yes, all set"},
         {"outcome-blocked", "Not quite"}},
-       {"outcome-checklist"}, {"outcome-limitation", "show-example-projects", "outcome-agent-suggestion"}},
-      {"satisfaction", [](WorkflowScreens& t) {
+       {"outcome-checklist"},
+       {"outcome-limitation", "show-example-projects", "outcome-agent-suggestion"}},
+      {"satisfaction",
+       [](WorkflowScreens& t) {
          t.reachOutcome();
          t.step("outcome-resolved", "satisfaction-screen");
        },
@@ -301,7 +370,8 @@ std::vector<StepCase> stepCases() {
         {"satisfaction-score-0", "0"},
         {"satisfaction-score-10", "10"},
         {"satisfaction-done", "Done"}},
-       {"satisfaction-card"}, {"satisfaction-submit"}},
+       {"satisfaction-card"},
+       {"satisfaction-submit"}},
   };
   return cases;
 }

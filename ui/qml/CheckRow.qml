@@ -25,6 +25,24 @@ ColumnLayout {
         font.pixelSize: Theme.bodySize
         Accessible.name: text + (choice.installed ? ", " + choice.installedText : "")
         onToggled: choice.toggled(checked)
+        indicator: Rectangle {
+            implicitWidth: 20
+            implicitHeight: 20
+            x: box.leftPadding
+            y: (box.height - height) / 2
+            radius: 4
+            color: box.checked && box.enabled ? Theme.accent : Theme.surface
+            border.width: box.visualFocus ? 2 : 1
+            border.color: box.visualFocus ? Theme.focusRing : (box.enabled ? Theme.secondaryText : Theme.separator)
+            Text {
+                anchors.centerIn: parent
+                visible: box.checked
+                text: "✓"
+                color: box.enabled ? Theme.textOnAccent : Theme.muted
+                font.pixelSize: 14
+                font.weight: Font.Bold
+            }
+        }
         contentItem: Text {
             leftPadding: box.indicator.width + box.spacing
             text: box.text

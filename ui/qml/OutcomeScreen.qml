@@ -76,6 +76,16 @@ ScreenScaffold {
                     }
                 }
             }
+            Label {
+                visible: screen.view.verificationLines.length > 0
+                width: parent.width
+                text: qsTr("Checked in a new terminal window")
+                color: Theme.text
+                font.pixelSize: Theme.bodySize
+                font.weight: Font.DemiBold
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
+            }
             Repeater {
                 model: screen.view.verificationLines
                 StatusLine {

@@ -82,6 +82,7 @@ ScreenScaffold {
                         required property int index
                         objectName: "satisfaction-score-" + index
                         Layout.fillWidth: true
+                        Layout.preferredWidth: 1  // eleven equal buttons
                         Layout.preferredHeight: 36
                         text: String(index)
                         checkable: true

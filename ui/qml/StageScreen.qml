@@ -16,6 +16,7 @@ ScreenScaffold {
     readonly property bool failed: view.failed
     readonly property bool homebrewFirst: !failed && view.needsHomebrewFirst
     readonly property bool offersActions: !failed && !homebrewFirst
+    readonly property var firstAction: view.stageActions.length > 0 ? view.stageActions[0] : null
     // Ticked keys of the special stage's choices (remediation id, language key,
     // skill slug or server slug) and the keys typed per MCP server.
     property var chosen: ({})
@@ -66,17 +67,6 @@ ScreenScaffold {
             for (const skill of view.skills) if (skill.preselected && !skill.installed) seeded[skill.slug] = true
         }
         chosen = seeded
-    }
-
-    Label {
-        objectName: "stage-footer"
-        visible: text.length > 0
-        Layout.fillWidth: true
-        text: screen.view.footer
-        color: Theme.secondaryText
-        font.pixelSize: Theme.captionSize
-        wrapMode: Text.Wrap
-        Accessible.name: text
     }
 
     // ---- The failure ramp ----
@@ -166,19 +156,28 @@ ScreenScaffold {
         Accessible.name: text
     }
 
-    // ---- An ordinary stage: one button per action, with its caption ----
+    // ---- An ordinary stage: what its first action will do (its button is the
+    // bottom bar's primary one), then any other action with its caption ----
+    Label {
+        objectName: "stage-action-caption"
+        visible: screen.offersActions && screen.kind === "" && text.length > 0
+        Layout.fillWidth: true
+        text: screen.firstAction ? screen.firstAction.caption : ""
+        color: Theme.text
+        font.pixelSize: Theme.bodySize
+        lineHeight: 1.3
+        wrapMode: Text.Wrap
+        Accessible.name: text
+    }
     Repeater {
-        model: screen.offersActions && screen.kind === "" ? screen.view.stageActions : []
+        model: screen.offersActions && screen.kind === "" ? screen.view.stageActions.slice(1) : []
         ColumnLayout {
             required property var modelData
-            required property int index
             Layout.fillWidth: true
             spacing: 4
             ActionButton {
                 objectName: modelData.id
                 text: modelData.label
-                primary: index === 0
-                focus: index === 0
                 onClicked: screen.view.approveAction(modelData.id)
             }
             Label {
@@ -384,6 +383,17 @@ ScreenScaffold {
         }
     }
 
+    Label {
+        objectName: "stage-footer"
+        visible: text.length > 0 && !screen.failed
+        Layout.fillWidth: true
+        text: screen.view.footer
+        color: Theme.secondaryText
+        font.pixelSize: Theme.captionSize
+        wrapMode: Text.Wrap
+        Accessible.name: text
+    }
+
     leadingActions: [
         ActionButton {
             objectName: "stage-skip"
@@ -399,6 +409,14 @@ ScreenScaffold {
         }
     ]
     trailingActions: [
+        ActionButton {
+            objectName: screen.firstAction ? screen.firstAction.id : ""
+            visible: screen.offersActions && screen.kind === "" && !!screen.firstAction
+            text: screen.firstAction ? screen.firstAction.label : ""
+            primary: true
+            focus: visible
+            onClicked: screen.view.approveAction(screen.firstAction.id)
+        },
         ActionButton {
             objectName: "install-homebrew-first"
             visible: screen.homebrewFirst
