@@ -11,6 +11,7 @@ ScreenScaffold {
     required property WorkflowScreenModel view
     required property FlowModel flow
     windowTitle: view.windowTitle
+    primaryAction: continueButton
     title: view.headline
     titleObjectName: "diagnosis-headline"
     articleURL: view.articleURL
@@ -104,6 +105,7 @@ ScreenScaffold {
     }
 
     trailingActions: ActionButton {
+        id: continueButton
         objectName: "diagnosis-continue"
         text: qsTr("Continue")
         primary: true

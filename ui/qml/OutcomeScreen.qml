@@ -11,6 +11,7 @@ ScreenScaffold {
     required property WorkflowScreenModel view
     required property Item workflow
     windowTitle: view.windowTitle
+    primaryAction: resolvedButton
     title: view.headline
     titleObjectName: "outcome-headline"
     explainer: view.body
@@ -149,6 +150,7 @@ ScreenScaffold {
         onClicked: if (screen.view.answerOutcome(false)) screen.workflow.endRun()
     }
     trailingActions: ActionButton {
+        id: resolvedButton
         objectName: "outcome-resolved"
         text: qsTr("Yes, all set")
         primary: true

@@ -15,6 +15,7 @@ ScreenScaffold {
     property string phase: "notYet"
     property int score: -1
     windowTitle: view.windowTitle
+    primaryAction: doneButton
     title: view.headline
     titleObjectName: "satisfaction-headline"
     explainer: view.body
@@ -159,6 +160,7 @@ ScreenScaffold {
     }
 
     trailingActions: ActionButton {
+        id: doneButton
         objectName: "satisfaction-done"
         text: qsTr("Done")
         primary: true

@@ -24,6 +24,8 @@ ScreenScaffold {
     property bool refreshIndex: true
 
     windowTitle: view.windowTitle
+    primaryAction: failed ? retryButton : homebrewFirst ? homebrewFirstButton
+                                                        : kind === "" ? firstActionButton : specialButton
     title: view.headline
     titleObjectName: "stage-headline"
     explainer: view.body
@@ -410,14 +412,15 @@ ScreenScaffold {
     ]
     trailingActions: [
         ActionButton {
+            id: firstActionButton
             objectName: screen.firstAction ? screen.firstAction.id : ""
             visible: screen.offersActions && screen.kind === "" && !!screen.firstAction
             text: screen.firstAction ? screen.firstAction.label : ""
             primary: true
-            focus: visible
             onClicked: screen.view.approveAction(screen.firstAction.id)
         },
         ActionButton {
+            id: homebrewFirstButton
             objectName: "install-homebrew-first"
             visible: screen.homebrewFirst
             text: qsTr("Install Homebrew first")
@@ -425,6 +428,7 @@ ScreenScaffold {
             onClicked: screen.view.installHomebrewFirst()
         },
         ActionButton {
+            id: retryButton
             objectName: "failure-ramp-retry"
             visible: screen.failed
             text: qsTr("Try again")
@@ -432,6 +436,7 @@ ScreenScaffold {
             onClicked: screen.view.retry()
         },
         ActionButton {
+            id: specialButton
             objectName: ({ "caskMultiselect": "install-selected", "languagesMultiselect": "install-languages",
                            "skillsMultiselect": "add-skills", "mcpMultiselect": "add-mcp",
                            "gitActions": "git-setup" })[screen.kind] || "special-install"

@@ -94,6 +94,7 @@ Item {
             objectName: "readiness-screen"
             app: screen.app
             windowTitle: screen.view.windowTitle
+            primaryAction: readinessContinue
             title: screen.view.headline
             titleObjectName: "readiness-headline"
             explainer: screen.view.body
@@ -107,6 +108,7 @@ Item {
                 }
             }
             trailingActions: ActionButton {
+                id: readinessContinue
                 objectName: "readiness-continue"
                 text: screen.view.continueLabel
                 primary: true
@@ -125,6 +127,7 @@ Item {
             objectName: "competing-owner-screen"
             app: screen.app
             windowTitle: screen.view.windowTitle
+            primaryAction: declineContinue
             title: screen.view.headline
             titleObjectName: "competing-owner-headline"
             explainer: screen.view.body
@@ -154,6 +157,7 @@ Item {
                 onClicked: screen.view.cancelAndQuit()
             }
             trailingActions: ActionButton {
+                id: declineContinue
                 objectName: "competing-owner-continue"
                 text: qsTr("Continue and install Python with uv")
                 primary: true
@@ -168,6 +172,7 @@ Item {
             objectName: "interstitial-screen"
             app: screen.app
             windowTitle: screen.view.windowTitle
+            primaryAction: interstitialContinue
             title: screen.view.headline
             explainer: screen.view.body
             articleURL: screen.view.articleURL
@@ -180,6 +185,7 @@ Item {
                 wrapMode: Text.Wrap
             }
             trailingActions: ActionButton {
+                id: interstitialContinue
                 objectName: "interstitial-continue"
                 text: screen.view.interstitialButton
                 primary: true
@@ -198,6 +204,7 @@ Item {
             objectName: "keep-going-screen"
             app: screen.app
             windowTitle: screen.view.windowTitle
+            primaryAction: keepGoingButton
             title: screen.view.headline
             titleObjectName: "keep-going-headline"
             explainer: screen.view.body
@@ -208,6 +215,7 @@ Item {
                 onClicked: screen.flow.finishRun()
             }
             trailingActions: ActionButton {
+                id: keepGoingButton
                 objectName: "keep-going"
                 text: qsTr("Keep going")
                 primary: true
