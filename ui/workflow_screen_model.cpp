@@ -509,6 +509,8 @@ QString WorkflowScreenModel::outcomeQuestion() const {
 
 bool WorkflowScreenModel::approve(PendingInstall install) {
   if (!flow_) return false;
+  // An offer stage's install is the offer taken (reported once; others ignore it).
+  flow_->offerAction(toQt(install.id), true);
   failures_.erase(install.id);
   approved_[install.id] = install;
   flow_->engineModel().approveInstall(std::move(install));
@@ -627,7 +629,10 @@ bool WorkflowScreenModel::retry() {
 }
 
 void WorkflowScreenModel::skipStage() {
-  if (onStage() && flow_) flow_->advance(toQt(step().name));
+  if (!onStage() || !flow_) return;
+  const QString domain = toQt(step().name);
+  flow_->offerAction(domain, false);
+  flow_->advance(domain);
 }
 
 void WorkflowScreenModel::installHomebrewFirst() {

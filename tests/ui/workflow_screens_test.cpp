@@ -15,6 +15,7 @@
 
 #include "engine/remediation/homebrew_installer.h"
 #include "engine/remediation/language_remediations.h"
+#include "engine/workflow/spine_render_policy.h"
 #include "tests/ui/screen_fixture.h"
 #include "ui/flow_model.h"
 
@@ -325,6 +326,24 @@ std::vector<StepCase> stepCases() {
         {"failure-ramp-skip", "Skip this step"}},
        {},
        {"stage-skip", "clt"}},
+      {"interstitial",
+       [](WorkflowScreens& t) {
+         auto policy = std::make_shared<SpineRenderPolicy>(*t.config.spinePolicy);
+         policy->postPrimaryInterstitial = SpineRenderPolicy::InterstitialScreen{
+             "Almost there", "One more thing", "Before we check Python…", "Check it", "Takes a minute.", "python"};
+         t.config.spinePolicy = policy;
+         t.profile = readyMac();
+         *t.prober->bundle = readyProbes();
+         t.openWorkflow();
+         t.step("diagnosis-continue", "interstitial-screen");
+       },
+       "Almost there",
+       {{"interstitial-headline", "One more thing"},
+        {"interstitial-body", "Before we check Python…"},
+        {"interstitial-disclosure", "Takes a minute."},
+        {"interstitial-continue", "Check it"}},
+       {},
+       {}},
       {"verifying",
        [](WorkflowScreens& t) {
          t.holdVerification();
@@ -628,6 +647,23 @@ TEST_F(WorkflowScreens, SpecialStagesInstallWhatIsTicked) {
     const std::string data = encodeJSON(JSONValue(event.data));
     EXPECT_EQ(data.find("fc-kkk"), std::string::npos) << event.name;
   }
+}
+
+// The Warp stage is an offer: shown once, and skipping it is its dismissal.
+TEST_F(WorkflowScreens, TheWarpOfferIsReportedWhenShownAndWhenDismissed) {
+  profile = readyMac();
+  profile.terminals.warp = false;
+  *prober->bundle = brewProbes();
+  openWorkflow();
+  step("diagnosis-continue", "stage-warp");
+  const auto shownOffer = tracker->recorded.named("offer_shown");
+  ASSERT_EQ(shownOffer.size(), 1u);
+  EXPECT_EQ(shownOffer[0].data.at("offer_id"), JSONValue("warp"));
+  EXPECT_EQ(text("stage-action-caption"), "We'll install Warp via Homebrew, the fast terminal Quillora recommends.");
+  step("stage-skip", "stage-python");
+  const auto acted = tracker->recorded.named("offer_action");
+  ASSERT_EQ(acted.size(), 1u);
+  EXPECT_EQ(acted[0].data.at("action"), JSONValue("dismissed"));
 }
 
 // The outcome's buttons: an application opens each time and is reported once;

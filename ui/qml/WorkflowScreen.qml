@@ -172,11 +172,14 @@ Item {
             objectName: "interstitial-screen"
             app: screen.app
             windowTitle: screen.view.windowTitle
+            titleObjectName: "interstitial-headline"
+            explainerObjectName: "interstitial-body"
             primaryAction: interstitialContinue
             title: screen.view.headline
             explainer: screen.view.body
             articleURL: screen.view.articleURL
             Label {
+                objectName: "interstitial-disclosure"
                 Layout.fillWidth: true
                 visible: text.length > 0
                 text: screen.view.interstitialDisclosure
