@@ -16,6 +16,7 @@
 #include "engine/remediation/homebrew_installer.h"
 #include "engine/remediation/language_remediations.h"
 #include "engine/workflow/spine_render_policy.h"
+#include "tests/support/setup_scenarios.h"
 #include "tests/ui/screen_fixture.h"
 #include "ui/flow_model.h"
 
@@ -24,48 +25,11 @@ namespace {
 
 using ::testing::ElementsAre;
 using Kind = SetupRemediation::Kind;
-
-SystemProfile freshMac() {
-  SystemProfile profile;
-  profile.architecture = Architecture::appleSilicon;
-  profile.macosVersion = {15, 1, 0};
-  profile.shell = Shell::zsh();
-  return profile;
-}
-
-SystemProfile readyMac() {
-  SystemProfile profile = freshMac();
-  profile.xcodeCommandLineToolsPath = "/Library/Developer/CommandLineTools";
-  profile.homebrewPrefix = "/opt/homebrew/bin/brew";
-  profile.terminals.warp = true;
-  return profile;
-}
-
-SetupProbeBundle freshProbes() {
-  SetupProbeBundle probes;
-  probes.pythonInventory = PythonInventory{{}, "/Users/alice"};
-  probes.pythonPathVerdict = PythonPathVerdict{};
-  return probes;
-}
-
-// Homebrew installed and found; Python not yet set up.
-SetupProbeBundle brewProbes() {
-  SetupProbeBundle probes = freshProbes();
-  probes.installedPrimaryToolLocations = {"/opt/homebrew/bin/brew"};
-  probes.pathVisiblePrimaryTools = {"/opt/homebrew/bin/brew"};
-  probes.versionExitCode = 0;
-  probes.shellConfigured = true;
-  return probes;
-}
-
-SetupProbeBundle readyProbes() {
-  SetupProbeBundle probes = brewProbes();
-  const PythonInstall uv{PythonInstall::Origin::uv(),
-                         "/Users/alice/.local/share/uv/python/cpython-3.12.4-macos-aarch64-none/bin/python3", "3.12.4"};
-  probes.pythonInventory = PythonInventory{{uv}, "/Users/alice"};
-  probes.pythonPathVerdict->python3.resolvedPath = uv.path;
-  return probes;
-}
+using testing::brewProbes;
+using testing::freshMac;
+using testing::freshProbes;
+using testing::readyMac;
+using testing::readyProbes;
 
 // pyenv owns the python command.
 SetupProbeBundle pyenvProbes() {
