@@ -48,14 +48,14 @@ void setAppearance(bool dark) {
 struct TourStop {
   const char* screen;
   const char* name;
-  const char* next;  // nullptr: the walk ends here
+  const char* next;  // nullptr: the walk ends here; "": the screen moves on by itself
 };
 // The walk stops at the first stage that asks for an install.
 constexpr std::array<TourStop, 12> tourStops{{
     {"consent-screen", "consent", "consent-continue"},
     {"welcome-screen", "welcome", "welcome-diagnose-button"},
     {"experience-screen", "experience", "experience-learning"},
-    {"workflow-loading", "loading", nullptr},
+    {"workflow-loading", "loading", ""},
     {"diagnosis-screen", "diagnosis", "diagnosis-continue"},
     {"competing-owner-screen", "competing-owner", "competing-owner-continue"},
     {"readiness-screen", "readiness", "readiness-continue"},
@@ -106,12 +106,11 @@ class ScreenTour : public QObject {
       setAppearance(true);
       save(name, true);
       setAppearance(false);
-      // The loading screen moves on by itself.
-      if (!stop.next && QLatin1String(stop.screen) == QLatin1String("workflow-loading")) return;
       if (!stop.next) {
         QGuiApplication::quit();
         return;
       }
+      if (*stop.next == '\0') return;
       if (QQuickItem* button = visibleItem(window_, stop.next)) QMetaObject::invokeMethod(button, "clicked");
       return;
     }

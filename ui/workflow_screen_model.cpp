@@ -118,9 +118,7 @@ QString WorkflowScreenModel::headline() const {
     case Step::Kind::stage:
       return stage() ? toQt(spine_lookups::stageTexts(config, step().name, stage()->diagnosis()).headline) : QString();
     case Step::Kind::interstitial:
-      return config.spinePolicy && config.spinePolicy->postPrimaryInterstitial
-                 ? toQt(config.spinePolicy->postPrimaryInterstitial->headline)
-                 : QString();
+      return interstitial() ? toQt(interstitial()->headline) : QString();
     case Step::Kind::verifying:
       return copy ? toQt(copy->verifyingHeadline()) : QString();
     case Step::Kind::keepGoingGate:
@@ -148,9 +146,7 @@ QString WorkflowScreenModel::body() const {
     case Step::Kind::stage:
       return stage() ? toQt(spine_lookups::stageTexts(config, step().name, stage()->diagnosis()).body) : QString();
     case Step::Kind::interstitial:
-      return config.spinePolicy && config.spinePolicy->postPrimaryInterstitial
-                 ? toQt(config.spinePolicy->postPrimaryInterstitial->body)
-                 : QString();
+      return interstitial() ? toQt(interstitial()->body) : QString();
     case Step::Kind::keepGoingGate:
       return config.spineCopy ? toQt(config.spineCopy->keepGoingBody()) : QString();
     case Step::Kind::outcome:
@@ -180,9 +176,7 @@ QString WorkflowScreenModel::articleURL() const {
     case Step::Kind::stage:
       return stageArticleURL();
     case Step::Kind::interstitial:
-      return config.spinePolicy && config.spinePolicy->postPrimaryInterstitial
-                 ? toQt(spine_lookups::articleURL(config, config.spinePolicy->postPrimaryInterstitial->articlePath))
-                 : QString();
+      return interstitial() ? toQt(spine_lookups::articleURL(config, interstitial()->articlePath)) : QString();
     case Step::Kind::outcome:
       return toQt(spine_lookups::outcomeTexts(config, verificationPassed()).articleURL);
     default:
@@ -242,14 +236,15 @@ QString WorkflowScreenModel::uninstallURL() const {
   return toQt(spine_lookups::articleURL(model().config(), "python/uninstall"));
 }
 
-QString WorkflowScreenModel::interstitialButton() const {
+const SpineRenderPolicy::InterstitialScreen* WorkflowScreenModel::interstitial() const {
   const auto& policy = model().config().spinePolicy;
-  return policy && policy->postPrimaryInterstitial ? toQt(policy->postPrimaryInterstitial->buttonLabel) : QString();
+  return policy && policy->postPrimaryInterstitial ? &*policy->postPrimaryInterstitial : nullptr;
+}
+QString WorkflowScreenModel::interstitialButton() const {
+  return interstitial() ? toQt(interstitial()->buttonLabel) : QString();
 }
 QString WorkflowScreenModel::interstitialDisclosure() const {
-  const auto& policy = model().config().spinePolicy;
-  return policy && policy->postPrimaryInterstitial ? toQt(policy->postPrimaryInterstitial->disclosure.value_or(""))
-                                                   : QString();
+  return interstitial() ? toQt(interstitial()->disclosure.value_or("")) : QString();
 }
 
 // ---- Stage ----
@@ -472,9 +467,7 @@ QVariantList WorkflowScreenModel::auditSections() const {
 
 QStringList WorkflowScreenModel::verificationLines() const {
   const auto& result = model().verifyResult();
-  if (!result) return {};
-  QStringList lines = toQt(result->verifiedItems);
-  return lines;
+  return result ? toQt(result->verifiedItems) : QStringList();
 }
 
 QString WorkflowScreenModel::agentSuggestion() const {

@@ -15,6 +15,7 @@
 #include "engine/platform/app_services.h"
 #include "engine/telemetry/usage_event_tracking.h"
 #include "engine/workflow/flow_step.h"
+#include "engine/workflow/spine_render_policy.h"
 #include "ui/flow_model.h"
 #include "ui/platform_services.h"
 
@@ -182,6 +183,7 @@ class WorkflowScreenModel : public QObject {
   const Step& step() const { return model().step(); }
   bool onStage() const { return step().kind == Step::Kind::stage; }
   const SetupStage* stage() const;
+  const SpineRenderPolicy::InterstitialScreen* interstitial() const;
   bool approve(PendingInstall install);
   std::optional<PendingInstall> installOf(const std::string& title, std::vector<SetupRemediation> remediations) const;
   std::vector<SetupRemediation> stageRemediations() const;
