@@ -630,6 +630,26 @@ TEST_F(WorkflowScreens, TheWarpOfferIsReportedWhenShownAndWhenDismissed) {
   EXPECT_EQ(acted[0].data.at("action"), JSONValue("dismissed"));
 }
 
+// When another tool keeps the python command, the outcome says so.
+TEST_F(WorkflowScreens, TheOutcomeNamesTheToolThatStillControlsPython) {
+  profile = readyMac();
+  SetupProbeBundle probes = pyenvProbes();
+  probes.installedPrimaryToolLocations = brewProbes().installedPrimaryToolLocations;
+  probes.pathVisiblePrimaryTools = brewProbes().pathVisiblePrimaryTools;
+  probes.versionExitCode = 0;
+  probes.shellConfigured = true;
+  *prober->bundle = probes;
+  openWorkflow();
+  step("diagnosis-continue", "competing-owner-screen");
+  step("competing-owner-continue", "stage-python");
+  step("stage-skip", "stage-python-project");
+  step("stage-skip", "keep-going-screen");
+  step("finish-here", "outcome-screen");
+  EXPECT_EQ(text("outcome-limitation"),
+            "pyenv still controls the python command on this Mac. Your projects work with uv run and uv add. To "
+            "change which Python runs by default, see pyenv's own instructions.");
+}
+
 // The outcome's buttons: an application opens each time and is reported once;
 // the example project made in this run is shown in the file browser.
 TEST_F(WorkflowScreens, TheOutcomeOpensApplicationsAndShowsTheExampleProject) {
