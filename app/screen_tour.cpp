@@ -4,12 +4,15 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <map>
+#include <string>
 
 namespace bnch {
 
@@ -45,13 +48,22 @@ void setAppearance(bool dark) {
 struct TourStop {
   const char* screen;
   const char* name;
-  const char* next;  // nullptr: the walk ends here
+  const char* next;  // nullptr: the walk ends here; "": the screen moves on by itself
 };
-constexpr std::array<TourStop, 4> tourStops{{
+// The walk stops at the first stage that asks for an install.
+constexpr std::array<TourStop, 12> tourStops{{
     {"consent-screen", "consent", "consent-continue"},
     {"welcome-screen", "welcome", "welcome-diagnose-button"},
     {"experience-screen", "experience", "experience-learning"},
-    {"setup-not-built", "setup-not-built", nullptr},
+    {"workflow-loading", "loading", ""},
+    {"diagnosis-screen", "diagnosis", "diagnosis-continue"},
+    {"competing-owner-screen", "competing-owner", "competing-owner-continue"},
+    {"readiness-screen", "readiness", "readiness-continue"},
+    {"stage-clt", "stage-clt", nullptr},
+    {"stage-shell-config", "stage-shell-config", nullptr},
+    {"stage-homebrew", "stage-homebrew", nullptr},
+    {"stage-warp", "stage-warp", nullptr},
+    {"stage-python", "stage-python", nullptr},
 }};
 
 // Walks the visual tree: items a Repeater made have no QObject parent to find them by.
@@ -85,24 +97,27 @@ class ScreenTour : public QObject {
     if (QQuickItem* stack = visibleItem(window_, "navigation-stack"); stack && stack->property("busy").toBool()) return;
     for (const TourStop& stop : tourStops) {
       QQuickItem* screen = visibleItem(window_, stop.screen);
-      if (!screen || stop.screen == lastScreen_) continue;
-      lastScreen_ = stop.screen;
-      save(stop.name, false);
+      if (!screen || screen == lastScreen_) continue;
+      lastScreen_ = screen;
+      // Two screens of one kind (two readiness warnings) get two names.
+      const int seen = ++seen_[stop.name];
+      const QString name = seen == 1 ? QLatin1String(stop.name) : QStringLiteral("%1-%2").arg(stop.name).arg(seen);
+      save(name, false);
       setAppearance(true);
-      save(stop.name, true);
+      save(name, true);
       setAppearance(false);
       if (!stop.next) {
         QGuiApplication::quit();
         return;
       }
+      if (*stop.next == '\0') return;
       if (QQuickItem* button = visibleItem(window_, stop.next)) QMetaObject::invokeMethod(button, "clicked");
       return;
     }
   }
 
-  void save(const char* name, bool dark) {
-    const QString file =
-        QDir(folder_).filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(name), dark ? "dark" : "light"));
+  void save(const QString& name, bool dark) {
+    const QString file = QDir(folder_).filePath(QStringLiteral("%1-%2.png").arg(name, dark ? "dark" : "light"));
     // grabWindow renders the scene as it is now, palette change included.
     if (window_.grabWindow().save(file)) {
       std::fprintf(stderr, "screenshot: %s\n", qPrintable(file));
@@ -114,7 +129,8 @@ class ScreenTour : public QObject {
   QQuickWindow& window_;
   QString folder_;
   QTimer timer_;
-  const char* lastScreen_ = nullptr;
+  QPointer<QQuickItem> lastScreen_;
+  std::map<std::string, int> seen_;
 };
 
 void watchFirstWelcomeFrame(QQuickWindow& window, const QString& file) {

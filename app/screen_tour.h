@@ -9,7 +9,7 @@ namespace bnch {
 void applyAppearanceOverride();
 
 // Two developer aids, both off unless their variable is set:
-// - BNCH_SCREENSHOTS=DIR walks the first screens: each screen reached is saved
+// - BNCH_SCREENSHOTS=DIR walks the screens up to the first install: each screen reached is saved
 //   at the minimum window size as DIR/<name>-light.png and -dark.png, then its
 //   main button is pressed; the program quits at the first screen that has no
 //   way on. Each file saved is named on standard error.

@@ -104,6 +104,7 @@ void FlowModel::installFinished(const QString& domain, const QString& outcome, c
                     : outcome == QLatin1String("canceled") ? SetupFlowModel::InstallOutcome::canceled
                                                            : SetupFlowModel::InstallOutcome::failure;
   model_->installFinished(toStd(domain), kind, toStd(errorText));
+  emit installReported(domain, outcome, errorText);
 }
 void FlowModel::showStage(const QString& domain) { model_->showStage(toStd(domain)); }
 void FlowModel::continueFromInterstitial() { model_->continueFromInterstitial(); }

@@ -38,6 +38,8 @@ class FlowModel : public QObject {
   ~FlowModel() override;
 
   SetupFlowModel& engineModel() { return *model_; }
+  const SetupFlowModel& engineModel() const { return *model_; }
+  const AppServices& services() const { return model_->services(); }
 
   QString stepKind() const;
   QString stepName() const;
@@ -87,6 +89,9 @@ class FlowModel : public QObject {
  signals:
   void changed();
   void actionProgressChanged();
+  // An install's outcome as the progress screen reported it ("success",
+  // "failure" or "canceled").
+  void installReported(const QString& domain, const QString& outcome, const QString& errorText);
 
  private:
   std::unique_ptr<SetupFlowModel> model_;

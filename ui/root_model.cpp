@@ -11,6 +11,7 @@
 #include "engine/telemetry/usage_events.h"
 #include "ui/flow_model.h"
 #include "ui/qt_text.h"
+#include "ui/workflow_screen_model.h"
 
 namespace bnch::ui {
 
@@ -110,8 +111,8 @@ void RootModel::tellLifecycle() {
 }
 
 FlowModel* RootModel::makeFlowModel(QObject* owner) {
-  auto model =
-      std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor, deps_.onceOnly);
+  auto model = std::make_unique<SetupFlowModel>(deps_.services, deps_.config, deps_.tracker, deps_.executor,
+                                                deps_.onceOnly, deps_.profiler);
   auto* flow = new FlowModel(std::move(model), profile_, owner ? owner : this);
   flow->enableActionProgress(ActionProgressDependencies{
       .services = deps_.services,
@@ -125,6 +126,15 @@ FlowModel* RootModel::makeFlowModel(QObject* owner) {
   // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
   QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);
   return flow;
+}
+
+WorkflowScreenModel* RootModel::makeWorkflowScreenModel(FlowModel* flow) {
+  if (!flow) return nullptr;
+  std::function<void()> quit = deps_.quit;
+  if (!quit) quit = [] { QCoreApplication::quit(); };
+  auto* screen = new WorkflowScreenModel(flow, {deps_.platform, deps_.tracker, std::move(quit)}, flow);
+  QQmlEngine::setObjectOwnership(screen, QQmlEngine::CppOwnership);
+  return screen;
 }
 
 bool RootModel::openURL(const QString& url) {

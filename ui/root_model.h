@@ -20,6 +20,7 @@
 #include "ui/action_progress_model.h"
 #include "ui/navigation_model.h"
 #include "ui/platform_services.h"
+#include "ui/workflow_screen_model.h"
 
 namespace bnch::ui {
 
@@ -46,6 +47,9 @@ struct RootDependencies {
   RemediationRunnerFactory remediationRunner;
   // Counts each remediation's attempts for the process. Empty: the root model's own.
   std::shared_ptr<RemediationAttempts> attempts;
+  // Ends the program (the competing-owner screen's "Cancel and quit"). Empty:
+  // the application's quit, which the quit guard still checks.
+  std::function<void()> quit;
 };
 
 // The root of the window: the consent gate, the navigation path, the system
@@ -99,6 +103,8 @@ class RootModel : public QObject {
   Q_INVOKABLE void stackAppeared();
   // A new flow model for one visit of the workflow screen, owned by `owner`.
   Q_INVOKABLE bnch::ui::FlowModel* makeFlowModel(QObject* owner);
+  // The workflow screen's texts and operations over that flow model.
+  Q_INVOKABLE bnch::ui::WorkflowScreenModel* makeWorkflowScreenModel(bnch::ui::FlowModel* flow);
   // Opens the address in the browser; when that fails, an alert gives the address.
   Q_INVOKABLE bool openURL(const QString& url);
   // The window asks to close. Refused with the alert while an install runs;

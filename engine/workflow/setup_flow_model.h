@@ -104,6 +104,7 @@ class SetupFlowModel {
 
   // ---- Published state ----
   const ProductConfig& config() const { return config_; }
+  const AppServices& services() const { return services_; }
   const std::optional<SystemProfile>& profile() const { return profile_; }
   const std::optional<SetupProbeBundle>& probes() const { return probes_; }
   const std::optional<SetupWorkflow>& workflow() const { return workflow_; }

@@ -19,6 +19,9 @@ Item {
     property string windowTitle: app ? app.displayName : ""
     // Centre the content vertically when it fits (a screen with little to say).
     property bool centred: false
+    // The screen's primary button: Return or Enter presses it while it is shown
+    // and enabled, and it has the keyboard focus when the screen appears.
+    property Item primaryAction: null
     default property alias content: contentColumn.data
     property alias leadingActions: leadingRow.data
     property alias trailingActions: trailingRow.data
@@ -101,4 +104,12 @@ Item {
             }
         }
     }
+
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: scaffold.visible && !!scaffold.primaryAction && scaffold.primaryAction.visible
+                 && scaffold.primaryAction.enabled
+        onActivated: scaffold.primaryAction.clicked()
+    }
+    Component.onCompleted: if (primaryAction) primaryAction.forceActiveFocus()
 }

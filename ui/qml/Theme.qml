@@ -17,6 +17,12 @@ QtObject {
     readonly property color accentPressed: dark ? "#3d8cf0" : "#084ea8"
     readonly property color textOnAccent: dark ? "#081729" : "#ffffff"
     readonly property color focusRing: dark ? "#9cc8ff" : "#1a73e8"
+    // Status colours, always beside an icon and a word.
+    readonly property color success: dark ? "#5fd38a" : "#1e7a3c"
+    readonly property color danger: dark ? "#ff8a80" : "#b3261e"
+    readonly property color warning: dark ? "#f2c14e" : "#8a5a00"
+    readonly property color muted: dark ? "#9a9aa2" : "#6b6b73"
+    readonly property string monospace: Qt.platform.os === "osx" ? "Menlo" : "DejaVu Sans Mono"
 
     readonly property int largeTitleSize: 26
     readonly property int headlineSize: 22

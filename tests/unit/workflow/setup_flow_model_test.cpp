@@ -20,13 +20,18 @@
 #include "tests/support/memory_key_value_store.h"
 #include "tests/support/recording_usage_event_tracker.h"
 #include "tests/support/rooted_file_system.h"
+#include "tests/support/setup_scenarios.h"
 #include "tests/support/temp_dir.h"
 
 namespace bnch {
 namespace {
 
 using testing::CannedHTTPFetcher;
+using testing::freshMac;
+using testing::freshProbes;
 using testing::MemoryKeyValueStore;
+using testing::readyMac;
+using testing::readyProbes;
 using testing::RecordingUsageEventTracker;
 using testing::RootedFileSystem;
 using testing::TempDir;
@@ -102,44 +107,6 @@ SetupVerificationResult failed() {
   result.engineOutcome = "blocked";
   result.failedChecks = {"package_installs"};
   return result;
-}
-
-SystemProfile freshMac() {
-  SystemProfile profile;
-  profile.architecture = Architecture::appleSilicon;
-  profile.macosVersion = {15, 1, 0};
-  profile.shell = Shell::zsh();
-  return profile;
-}
-
-SystemProfile readyMac() {
-  SystemProfile profile = freshMac();
-  profile.xcodeCommandLineToolsPath = "/Library/Developer/CommandLineTools";
-  profile.homebrewPrefix = "/opt/homebrew/bin/brew";
-  profile.terminals.warp = true;
-  return profile;
-}
-
-SetupProbeBundle freshProbes() {
-  SetupProbeBundle probes;
-  probes.pythonInventory = PythonInventory{{}, "/Users/alice"};
-  probes.pythonPathVerdict = PythonPathVerdict{};
-  return probes;
-}
-
-SetupProbeBundle readyProbes() {
-  SetupProbeBundle probes;
-  probes.installedPrimaryToolLocations = {"/opt/homebrew/bin/brew"};
-  probes.pathVisiblePrimaryTools = {"/opt/homebrew/bin/brew"};
-  probes.versionExitCode = 0;
-  probes.shellConfigured = true;
-  const PythonInstall uv{PythonInstall::Origin::uv(),
-                         "/Users/alice/.local/share/uv/python/cpython-3.12.4-macos-aarch64-none/bin/python3", "3.12.4"};
-  probes.pythonInventory = PythonInventory{{uv}, "/Users/alice"};
-  PythonPathVerdict verdict;
-  verdict.python3.resolvedPath = uv.path;
-  probes.pythonPathVerdict = verdict;
-  return probes;
 }
 
 class FlowModelTest : public ::testing::Test {
