@@ -31,7 +31,7 @@ EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation
   continuation.onTermination([cancellable](StreamTermination how) {
     if (how == StreamTermination::canceled) cancellable->cancel();
   });
-  std::thread([services = services_, continuation, privilegedReason, cancellable, remediation] {
+  std::thread([services = services_, continuation = continuation, privilegedReason, cancellable, remediation] {
     RemediationJob job(services, continuation, privilegedReason, cancellable);
     try {
       runJob(job, remediation);
