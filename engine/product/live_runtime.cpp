@@ -1,11 +1,15 @@
 #include "engine/product/live_runtime.h"
 
 #include <chrono>
+#include <utility>
 
 namespace bnch {
 
 LiveRuntime::LiveRuntime(const AppServices& services, const ProductNames& product)
-    : telemetry_(std::make_shared<TelemetryService>(TelemetryConfiguration::live(services, product))),
+    : LiveRuntime(services, TelemetryConfiguration::live(services, product)) {}
+
+LiveRuntime::LiveRuntime(const AppServices& services, TelemetryConfiguration telemetry)
+    : telemetry_(std::make_shared<TelemetryService>(std::move(telemetry))),
       // On quit the lifecycle waits (briefly) until "app_quit" is in the pending
       // file, so the event survives the process ending right after.
       lifecycle_(services.store, *telemetry_, {},
