@@ -270,23 +270,26 @@ fs::path MacApp::home() const {
 }
 
 std::vector<std::string> MacApp::eventNamesSentOrPending() const {
+  // An event is known by its time stamp and name: one delivered twice (the program
+  // ended before it could strike it from the pending file) or delivered and still
+  // pending counts once.
   std::vector<std::string> names;
-  std::set<std::pair<std::string, std::string>> delivered;  // (time stamp, name)
+  std::set<std::pair<std::string, std::string>> seen;
+  const auto add = [&](std::string timestamp, std::string name) {
+    if (seen.emplace(std::move(timestamp), name).second) names.push_back(std::move(name));
+  };
   for (const JSONObject& record : collector_->delivered()) {
     const auto field = [&record](const char* key) {
       const auto it = record.find(key);
       const auto* value = it == record.end() ? nullptr : std::get_if<std::string>(&it->second.value);
       return value ? *value : std::string();
     };
-    names.push_back(field("event_name"));
-    delivered.emplace(field("client_timestamp"), names.back());
+    add(field("client_timestamp"), field("event_name"));
   }
   std::ifstream pending(home() / "Library" / "Application Support" / "Benchkit for Python" / "pending-events.json");
   if (!pending) return names;
-  for (const nlohmann::json& event : nlohmann::json::parse(pending)) {
-    std::string name = event.at("eventName");
-    if (!delivered.contains({event.at("clientTimestamp"), name})) names.push_back(std::move(name));
-  }
+  for (const nlohmann::json& event : nlohmann::json::parse(pending))
+    add(event.at("clientTimestamp"), event.at("eventName"));
   return names;
 }
 

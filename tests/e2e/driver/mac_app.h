@@ -69,10 +69,9 @@ class MacApp {
   testing::LocalCollector& collector() { return *collector_; }
   // The names of the delivered usage events, in arrival order.
   std::vector<std::string> eventNames() const { return collector_->deliveredNames(); }
-  // Every usage event so far: those delivered, then those still in the program's
-  // pending file (a quit does not wait for delivery; the next launch sends them).
-  // One that was delivered just before the program ended may be in both; it
-  // counts once. Call it while the program is not running.
+  // Every usage event so far, each once: those delivered, then those still in the
+  // program's pending file (a quit does not wait for delivery; the next launch
+  // sends them). Call it while the program is not running.
   std::vector<std::string> eventNamesSentOrPending() const;
   // Waits until `count` events called `name` have been delivered; returns the last.
   JSONObject waitForEvent(const std::string& name, std::size_t count = 1,
