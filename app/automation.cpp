@@ -64,8 +64,9 @@ class AutomationEndpoint : public QObject {
     const QString name = line.section(' ', 1, 1);
     const QString rest = line.section(' ', 2);
     if (command == "find") return find(name);
-    if (command == "text")
+    if (command == "text") {
       return {{"ok", true}, {"found", itemShowing(window_.contentItem(), line.section(' ', 1)) != nullptr}};
+    }
     if (command == "screenshot") return screenshot(line.section(' ', 1));
     if (command == "close") {
       window_.close();

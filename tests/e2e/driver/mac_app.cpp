@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -29,7 +29,9 @@ namespace {
 constexpr auto answerLimit = 15s;
 
 std::string seconds(std::chrono::milliseconds limit) {
-  return std::to_string(limit.count() / 1000.0).substr(0, 4) + " s";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(limit.count()) / 1000);
+  return text;
 }
 
 // Reads one line from `fd` into `buffer`, waiting at most until `deadline`;
