@@ -6,7 +6,11 @@
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <cstdio>
+#include <utility>
 
+#if BNCH_AUTOMATION
+#include "app/automation.h"
+#endif
 #include "app/screen_tour.h"
 #include "app/single_instance.h"
 #include "engine/platform/app_services.h"
@@ -39,7 +43,11 @@ int main(int argc, char* argv[]) {
   // request while it exits); the policy's outcome events and the flow's events go
   // through the one telemetry service.
   const bnch::AppServices services = bnch::AppServices::live();
-  auto* runtime = new bnch::LiveRuntime(services, bnch::ProductConfig::current());
+  bnch::TelemetryConfiguration telemetry = bnch::TelemetryConfiguration::live(services, bnch::ProductConfig::current());
+#if BNCH_AUTOMATION
+  bnch::redirectTelemetryIfAsked(telemetry, services);
+#endif
+  auto* runtime = new bnch::LiveRuntime(services, std::move(telemetry));
   const std::shared_ptr<bnch::UsageEventTracking> tracker = runtime->telemetry();
   bnch::setPythonPolicyEventTracker(tracker);
 
@@ -70,6 +78,9 @@ int main(int argc, char* argv[]) {
   platform.setWindow(&engine, window);
   instance.raiseOnLaterLaunch(window);
   bnch::startScreenTourIfAsked(*window);
+#if BNCH_AUTOMATION
+  bnch::startAutomationIfAsked(*window);
+#endif
 
   return app.exec();
 }

@@ -66,8 +66,7 @@ constexpr std::array<TourStop, 12> tourStops{{
     {"stage-python", "stage-python", nullptr},
 }};
 
-// Walks the visual tree: items a Repeater made have no QObject parent to find them by.
-QQuickItem* visibleItem(QQuickItem* item, QLatin1String name) {
+QQuickItem* visibleItem(QQuickItem* item, const QString& name) {
   if (!item->isVisible()) return nullptr;
   if (item->objectName() == name) return item;
   for (QQuickItem* child : item->childItems()) {
@@ -76,9 +75,7 @@ QQuickItem* visibleItem(QQuickItem* item, QLatin1String name) {
   return nullptr;
 }
 
-QQuickItem* visibleItem(QQuickWindow& window, const char* name) {
-  return visibleItem(window.contentItem(), QLatin1String(name));
-}
+QQuickItem* visibleItem(QQuickWindow& window, const char* name) { return findVisibleItem(window, QLatin1String(name)); }
 
 class ScreenTour : public QObject {
  public:
@@ -150,6 +147,10 @@ void watchFirstWelcomeFrame(QQuickWindow& window, const QString& file) {
 }
 
 }  // namespace
+
+QQuickItem* findVisibleItem(QQuickWindow& window, const QString& name) {
+  return visibleItem(window.contentItem(), name);
+}
 
 void applyAppearanceOverride() {
   const QByteArray appearance = qgetenv("BNCH_APPEARANCE");

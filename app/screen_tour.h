@@ -1,6 +1,8 @@
 #pragma once
 
+class QQuickItem;
 class QQuickWindow;
+class QString;
 
 namespace bnch {
 
@@ -17,5 +19,9 @@ void applyAppearanceOverride();
 //   first frame that shows the welcome screen into FILE and quits (the
 //   start-up benchmark).
 void startScreenTourIfAsked(QQuickWindow& window);
+
+// The first visible item of the window with this objectName, searched through
+// the visual tree (items a Repeater made have no QObject parent to find them by).
+QQuickItem* findVisibleItem(QQuickWindow& window, const QString& name);
 
 }  // namespace bnch

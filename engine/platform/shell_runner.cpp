@@ -121,7 +121,8 @@ EventStream<StreamEvent> ShellRunner::stream(const std::string& executable, std:
     inner->cancel();
   });
 
-  auto map = [inner, continuation, executable] {
+  // An init-capture: clang before 16 refuses to capture a structured binding by name.
+  auto map = [inner, continuation = continuation, executable] {
     while (auto event = inner->next()) {
       if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
         continuation.yield(StreamEvent::output(std::move(line->text)));

@@ -1,6 +1,7 @@
 #include "engine/product/live_runtime.h"
 
 #include <chrono>
+#include <utility>
 
 #include "engine/platform/process_environment.h"
 #include "engine/remediation/privileged_executor.h"
@@ -8,7 +9,10 @@
 namespace bnch {
 
 LiveRuntime::LiveRuntime(const AppServices& services, const ProductNames& product)
-    : telemetry_(std::make_shared<TelemetryService>(TelemetryConfiguration::live(services, product))),
+    : LiveRuntime(services, TelemetryConfiguration::live(services, product)) {}
+
+LiveRuntime::LiveRuntime(const AppServices& services, TelemetryConfiguration telemetry)
+    : telemetry_(std::make_shared<TelemetryService>(std::move(telemetry))),
       // On quit the lifecycle waits (briefly) until "app_quit" is in the pending
       // file, so the event survives the process ending right after.
       lifecycle_(services.store, *telemetry_, {},

@@ -20,6 +20,8 @@ namespace bnch {
 class LiveRuntime {
  public:
   LiveRuntime(const AppServices& services, const ProductNames& product);
+  // The same over a telemetry configuration the caller adjusted.
+  LiveRuntime(const AppServices& services, TelemetryConfiguration telemetry);
   LiveRuntime(const LiveRuntime&) = delete;
   LiveRuntime& operator=(const LiveRuntime&) = delete;
 

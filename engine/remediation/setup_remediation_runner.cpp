@@ -113,7 +113,8 @@ EventStream<RemediationEvent> SetupRemediationRunner::run(const SetupRemediation
     std::lock_guard lock(jobs_->mutex);
     ++jobs_->running;
   }
-  std::thread([services = services_, jobs = jobs_, continuation, privilegedReason, cancellable, remediation] {
+  std::thread([services = services_, jobs = jobs_, continuation = continuation, privilegedReason, cancellable,
+               remediation] {
     RemediationJob job(services, continuation, privilegedReason, cancellable);
     try {
       runJob(job, remediation);

@@ -1,7 +1,10 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "engine/platform/live_file_system.h"
 #include "engine/product/python_product.h"
+#include "engine/remediation/resource_locator.h"
+#include "engine/telemetry/telemetry_configuration.h"
 #include "engine/workflow/product_config.h"
 #include "tools/benchkit-doctor/commands.h"
 
@@ -39,6 +42,8 @@ int configCommand(const Arguments& arguments) {
   ProductConfig::setCurrent(pythonProduct());
   const ProductConfig config = ProductConfig::current();
   const SharedDomainCopy& shared = config.sharedDomainCopy;
+  const LiveFileSystem fs;
+  const std::optional<std::filesystem::path> resources = ResourceLocator(fs).resourcesDirectory();
   nlohmann::ordered_json json{
       {"appID", config.appID},
       {"displayName", config.displayName},
@@ -101,6 +106,10 @@ int configCommand(const Arguments& arguments) {
            {"javaHomeUnset", stateJson(shared.javaHomeUnset)},
        }},
       {"experienceQuestion", experienceJson(config.experienceQuestion)},
+      // What this build carries: the version its usage events report, and the
+      // folder of example projects and skills it finds (null: none).
+      {"appVersion", TelemetryConfiguration::builtInAppVersion()},
+      {"resourcesDirectory", resources ? nlohmann::ordered_json(resources->string()) : nlohmann::ordered_json(nullptr)},
   };
   std::puts(json.dump(2).c_str());
   return 0;
