@@ -1,5 +1,7 @@
 #include "ui/workflow_screen_model.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QVariantMap>
 #include <algorithm>
 #include <chrono>
@@ -399,19 +401,27 @@ QVariantList WorkflowScreenModel::mcpServers() const {
   const auto* special = specialOf(model().config(), step());
   const auto& fs = flow_->services().fs;
   if (!special || special->kind != Kind::mcpMultiselect || !fs) return rows;
-  std::string codexConfig;
-  try {
-    const auto path = fs->homeDirectory() / ".codex" / "config.toml";
-    if (fs->fileExists(path)) codexConfig = fs->readString(path);
-  } catch (const std::exception&) {
-    // Unreadable: no server counts as added; adding one again is harmless.
-  }
+  // Added before: the server's entry in Claude Code's or Codex's configuration.
+  auto read = [&](const std::filesystem::path& relative) {
+    try {
+      const auto path = fs->homeDirectory() / relative;
+      return fs->fileExists(path) ? fs->readString(path) : std::string();
+    } catch (const std::exception&) {
+      return std::string();  // unreadable: nothing counts as added, and adding again keeps what is there
+    }
+  };
+  const std::string codexConfig = read(".codex/config.toml");
+  const QJsonObject claudeServers = QJsonDocument::fromJson(QByteArray::fromStdString(read(".claude.json")))
+                                        .object()
+                                        .value(QLatin1String("mcpServers"))
+                                        .toObject();
   for (const MCPServer& server : MCPServer::offered()) {
     rows.append(row({{"slug", toQt(server.slug)},
                      {"label", toQt(server.displayName)},
                      {"summary", toQt(server.summary)},
                      {"takesKey", server.connection.kind == MCPServer::Connection::Kind::keylessOptionalKey},
-                     {"added", MCPConfigWriter::declaresCodexServer(codexConfig, server.slug)}}));
+                     {"added", claudeServers.contains(toQt(server.slug)) ||
+                                   MCPConfigWriter::declaresCodexServer(codexConfig, server.slug)}}));
   }
   return rows;
 }

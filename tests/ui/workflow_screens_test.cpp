@@ -519,6 +519,8 @@ TEST_F(WorkflowScreens, SpecialStagesInstallWhatIsTicked) {
   fs->createDirectory("/Users/alice/Library/Caches/Homebrew/api", true);
   fs->write("{}", "/Users/alice/Library/Caches/Homebrew/api/formula.jws.json", false);
   std::filesystem::last_write_time(index, std::filesystem::file_time_type::clock::now() - std::chrono::hours(75));
+  // Notion is already in Claude Code's configuration.
+  fs->write(R"({"mcpServers": {"notion": {"type": "http"}}, "numStartups": 3})", "/Users/alice/.claude.json", false);
   openWorkflow();
   auto pending = [&] {
     std::vector<std::string> ids;
@@ -583,8 +585,10 @@ TEST_F(WorkflowScreens, SpecialStagesInstallWhatIsTicked) {
   click("add-skills");
   EXPECT_THAT(pending(), ElementsAre("skill:avoid-ai-writing", "skill:downloads-cleanup"));
 
-  // MCP: the key is masked, trimmed, handed to the install and kept out of events.
+  // MCP: one added before; the key is masked, trimmed, handed to the install and kept out of events.
   show("mcp");
+  EXPECT_EQ(text("mcp-notion-installed"), "✓ Added");
+  EXPECT_FALSE(shown("mcp-notion")->property("enabled").toBool());
   EXPECT_EQ(shown("mcp-key-firecrawl")->property("echoMode").toInt(), 2) << "TextInput.Password";
   const std::string key = "fc-" + std::string(4000, 'k');
   click("mcp-firecrawl");
