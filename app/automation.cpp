@@ -15,6 +15,8 @@
 #include "app/screen_tour.h"
 #include "engine/platform/app_services.h"
 #include "engine/telemetry/telemetry_configuration.h"
+#include "engine/workflow/product_config.h"
+#include "engine/workflow/spine_render_policy.h"
 
 namespace bnch {
 
@@ -156,6 +158,19 @@ void redirectTelemetryIfAsked(TelemetryConfiguration& configuration, const AppSe
       return std::make_shared<TelemetryHTTPSession>(http, key);
     };
   }
+}
+
+ProductConfig networkCheckRedirectedIfAsked(const ProductConfig& product) {
+  const QString url = qEnvironmentVariable("BNCH_AUTOMATION_NETWORK_CHECK");
+  if (qEnvironmentVariableIsEmpty(socketVariable) || url.isEmpty() || !product.spinePolicy ||
+      !product.spinePolicy->networkReadiness) {
+    return product;
+  }
+  auto policy = std::make_shared<SpineRenderPolicy>(*product.spinePolicy);
+  policy->networkReadiness->endpoints = {url.toStdString()};
+  ProductConfig redirected = product;
+  redirected.spinePolicy = std::move(policy);
+  return redirected;
 }
 
 }  // namespace bnch

@@ -5,6 +5,7 @@ class QQuickWindow;
 namespace bnch {
 
 struct AppServices;
+struct ProductConfig;
 struct TelemetryConfiguration;
 
 // A test-only automation endpoint. It is compiled only into builds made with the
@@ -29,5 +30,10 @@ void startAutomationIfAsked(QQuickWindow& window);
 // BNCH_AUTOMATION_TELEMETRY=URL (with the socket above): usage events go to the
 // collector at URL, whatever endpoint the build names.
 void redirectTelemetryIfAsked(TelemetryConfiguration& configuration, const AppServices& services);
+
+// BNCH_AUTOMATION_NETWORK_CHECK=URL (with the socket above): the readiness check
+// measures the network against URL alone, so that a simulated Mac is online or
+// offline as its scenario says, whatever the network of the machine running it.
+ProductConfig networkCheckRedirectedIfAsked(const ProductConfig& product);
 
 }  // namespace bnch

@@ -26,7 +26,11 @@ Q_IMPORT_QML_PLUGIN(BenchkitPlugin)
 
 int main(int argc, char* argv[]) {
   // Before anything reads it: from here on every reader sees the Python product.
+#if BNCH_AUTOMATION
+  bnch::ProductConfig::setCurrent(bnch::networkCheckRedirectedIfAsked(bnch::pythonProduct()));
+#else
   bnch::ProductConfig::setCurrent(bnch::pythonProduct());
+#endif
 
   QGuiApplication app(argc, argv);
   QGuiApplication::setApplicationName(QString::fromStdString(bnch::ProductConfig::current().displayName));

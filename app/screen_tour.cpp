@@ -8,11 +8,13 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace bnch {
 
@@ -50,8 +52,13 @@ struct TourStop {
   const char* name;
   const char* next;  // nullptr: the walk ends here; "": the screen moves on by itself
 };
-// The walk stops at the first stage that asks for an install.
-constexpr std::array<TourStop, 12> tourStops{{
+// The primary path of a fresh Mac: every install is approved (the progress screen
+// is saved when its run has ended), the offers are skipped, the outcome is
+// answered, and the walk ends at the satisfaction question. The progress screen
+// and the failure ramp come first: the stage stays visible beneath and around them.
+constexpr std::array<TourStop, 18> tourStops{{
+    {"setup-action-progress-view", "progress", "setup-action-continue"},
+    {"failure-ramp", "failure-ramp", nullptr},  // an install failed: the walk ends, showing why
     {"consent-screen", "consent", "consent-continue"},
     {"welcome-screen", "welcome", "welcome-diagnose-button"},
     {"experience-screen", "experience", "experience-learning"},
@@ -59,12 +66,20 @@ constexpr std::array<TourStop, 12> tourStops{{
     {"diagnosis-screen", "diagnosis", "diagnosis-continue"},
     {"competing-owner-screen", "competing-owner", "competing-owner-continue"},
     {"readiness-screen", "readiness", "readiness-continue"},
-    {"stage-clt", "stage-clt", nullptr},
-    {"stage-shell-config", "stage-shell-config", nullptr},
-    {"stage-homebrew", "stage-homebrew", nullptr},
-    {"stage-warp", "stage-warp", nullptr},
-    {"stage-python", "stage-python", nullptr},
+    {"stage-clt", "stage-clt", "clt"},
+    {"stage-shell-config", "stage-shell-config", "shell-config"},
+    {"stage-homebrew", "stage-homebrew", "homebrew"},
+    {"stage-warp", "stage-warp", "stage-skip"},
+    {"stage-python", "stage-python", "brew:uv"},
+    {"stage-python-project", "stage-python-project", "stage-skip"},
+    {"keep-going-screen", "keep-going", "finish-here"},
+    {"outcome-screen", "outcome", "outcome-resolved"},
+    {"satisfaction-screen", "satisfaction", nullptr},
 }};
+
+// A walk that stops moving (a screen that never comes, an install that never
+// ends) ends anyway after this long without a new screen.
+constexpr int stallLimitMs = 240000;
 
 QQuickItem* visibleItem(QQuickItem* item, const QString& name) {
   if (!item->isVisible()) return nullptr;
@@ -84,8 +99,12 @@ class ScreenTour : public QObject {
     window_.resize(window_.minimumSize());
     connect(&timer_, &QTimer::timeout, this, &ScreenTour::step);
     timer_.start(400);
-    // A walk that stops moving (a screen that never comes) ends anyway.
-    QTimer::singleShot(60000, this, [] { QGuiApplication::quit(); });
+    stall_.setSingleShot(true);
+    connect(&stall_, &QTimer::timeout, this, [] {
+      std::fprintf(stderr, "screenshot: no new screen for %d s; the walk ends\n", stallLimitMs / 1000);
+      QGuiApplication::quit();
+    });
+    stall_.start(stallLimitMs);
   }
 
  private:
@@ -94,11 +113,14 @@ class ScreenTour : public QObject {
     if (QQuickItem* stack = visibleItem(window_, "navigation-stack"); stack && stack->property("busy").toBool()) return;
     for (const TourStop& stop : tourStops) {
       QQuickItem* screen = visibleItem(window_, stop.screen);
-      if (!screen || screen == lastScreen_) continue;
-      lastScreen_ = screen;
-      // Two screens of one kind (two readiness warnings) get two names.
-      const int seen = ++seen_[stop.name];
-      const QString name = seen == 1 ? QLatin1String(stop.name) : QStringLiteral("%1-%2").arg(stop.name).arg(seen);
+      if (!screen || visited(screen)) continue;
+      // A screen whose way on is not there yet (an install still running) is
+      // saved when it is.
+      QQuickItem* button = stop.next && *stop.next ? visibleItem(window_, stop.next) : nullptr;
+      if (stop.next && *stop.next && !button) return;
+      visited_.emplace_back(screen);
+      stall_.start(stallLimitMs);
+      const QString name = screenName(stop);
       save(name, false);
       setAppearance(true);
       save(name, true);
@@ -107,10 +129,24 @@ class ScreenTour : public QObject {
         QGuiApplication::quit();
         return;
       }
-      if (*stop.next == '\0') return;
-      if (QQuickItem* button = visibleItem(window_, stop.next)) QMetaObject::invokeMethod(button, "clicked");
+      if (button) QMetaObject::invokeMethod(button, "clicked");
       return;
     }
+  }
+
+  bool visited(QQuickItem* screen) const {
+    return std::any_of(visited_.begin(), visited_.end(),
+                       [screen](const QPointer<QQuickItem>& seen) { return seen.data() == screen; });
+  }
+
+  // A progress screen is named after the stage it installs; two screens of one
+  // kind (two readiness warnings) get two names.
+  QString screenName(const TourStop& stop) {
+    QString name = QLatin1String(stop.name);
+    if (name.startsWith(QLatin1String("stage-"))) lastStage_ = name.mid(6);
+    if (name == QLatin1String("progress")) name += QLatin1Char('-') + lastStage_;
+    const int seen = ++seen_[name.toStdString()];
+    return seen == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(seen);
   }
 
   void save(const QString& name, bool dark) {
@@ -126,7 +162,9 @@ class ScreenTour : public QObject {
   QQuickWindow& window_;
   QString folder_;
   QTimer timer_;
-  QPointer<QQuickItem> lastScreen_;
+  QTimer stall_;
+  std::vector<QPointer<QQuickItem>> visited_;
+  QString lastStage_;
   std::map<std::string, int> seen_;
 };
 

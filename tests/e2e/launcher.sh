@@ -7,6 +7,10 @@
 #   kill     kills it with SIGKILL, as a forced quit does  -> "exited STATUS"
 # Usage: launcher.sh PROGRAM LOG
 program=$1 log=$2
+# A scenario that is not online has no network for the program's readiness check
+# either: port 9 of the loopback refuses every connection.
+. /.macsim/machine.env
+[[ $MACSIM_ONLINE == 1 ]] || export BNCH_AUTOMATION_NETWORK_CHECK=http://127.0.0.1:9/
 pid=
 while read -r command; do
   case $command in

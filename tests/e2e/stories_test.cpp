@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "driver/mac_app.h"
@@ -46,9 +48,8 @@ std::string storedDefaults(MacApp& app) {
   return "";
 }
 
-// Walks a first launch to the end of what the window offers today: consent,
-// welcome, the experience question, then the diagnosis (which has no screen yet).
-// Returns the run's identifier.
+// Walks a first launch to the diagnosis: consent, welcome, the experience
+// question, then the diagnosis. Returns the run's identifier.
 std::string firstLaunch(MacApp& app) {
   app.launch();
   app.waitFor("consent-screen");
@@ -60,23 +61,71 @@ std::string firstLaunch(MacApp& app) {
   app.waitFor("experience-screen");
   app.screenshot("experience");
   app.click("experience-learning");
-  app.waitFor("setup-not-built");
-  app.screenshot("setup-not-built");
+  app.waitFor("diagnosis-screen", 60s);
+  app.screenshot("diagnosis");
   app.waitForEvent("diagnosis_reached");
   return text(app.waitForEvent("app_launched"), "run_id");
 }
 
-// Every record has the wire shape, and every name is one of the catalogue's.
+// Runs the install an action button starts, through to its Continue; the install
+// must have ended without a failure.
+void install(MacApp& app, const std::string& action, const std::string& label) {
+  app.click(action);
+  app.waitFor("setup-action-progress-view");
+  app.waitFor("setup-action-continue", 180s);
+  app.screenshot("progress-" + label);
+  app.click("setup-action-continue");
+  if (app.isShown("failure-ramp")) {
+    ADD_FAILURE() << action << " failed: " << app.property("failure-ramp-text", "text").dump();
+  }
+}
+
+// The keys of each event's data, as the catalogue gives them (those sent in
+// these stories).
+const std::map<std::string, std::set<std::string>>& eventKeys() {
+  static const std::map<std::string, std::set<std::string>> keys = {
+      {"consent_given", {}},
+      {"experience_bucket", {"bucket"}},
+      {"app_launched",
+       {"macos_major", "macos_minor", "arch", "shell", "has_homebrew", "has_sdkman", "has_mise", "has_jenv", "has_asdf",
+        "has_xcode_clt", "is_admin"}},
+      {"app_quit", {"last_screen", "uptime_s"}},
+      {"window_closed", {"last_screen", "uptime_s"}},
+      {"previous_run_unclean", {"previous_run_id"}},
+      {"network_check",
+       {"verdict", "endpoints_reachable", "endpoints_total", "down_mbps", "estimated_install_seconds"}},
+      {"network_warning_action", {"action", "verdict"}},
+      {"disk_space_check", {"verdict", "worst_case_gb", "headroom_gb", "available_gb"}},
+      {"disk_warning_action", {"action", "verdict"}},
+      {"macos_advisory_action", {"action", "macos_major"}},
+      {"diagnosis_reached",
+       {"reason", "fixable_count", "blocked_count", "fixable_domains", "blocked_domains", "terminal_count",
+        "terminals"}},
+      {"competing_owner_surfaced", {"owner"}},
+      {"competing_owner_action", {"owner", "action"}},
+      {"remediation_applied", {"remediation_id", "method", "attempt"}},
+      {"remediation_completed", {"remediation_id", "exit_code", "duration_ms", "attempt"}},
+      {"remediation_failed", {"remediation_id", "exit_code", "reason", "duration_ms", "error_text", "attempt"}},
+      {"verify_passed", {"cli_version_excerpt", "engine_outcome"}},
+      {"verify_failed", {"engine_outcome", "exit_code", "failed_checks"}},
+      {"outcome_reported", {"engine_outcome", "self_report"}},
+      {"nps_shown", {}},
+      {"nps_submitted", {"score", "reason"}},
+      {"offer_shown", {"offer_id", "offer_surface", "eligibility_reason", "next_step", "goal"}},
+      {"offer_action", {"offer_id", "offer_surface", "action", "result", "next_step"}},
+  };
+  return keys;
+}
+
+// Every record has the wire shape, a name of the catalogue and no data key the
+// catalogue does not give that name.
 void expectCatalogueShapes(MacApp& app) {
   EXPECT_THAT(app.collector().violations(), ::testing::IsEmpty());
-  const std::set<std::string> catalogue = {
-      std::string(usage_events::names::appLaunched),      std::string(usage_events::names::appQuit),
-      std::string(usage_events::names::windowClosed),     std::string(usage_events::names::previousRunUnclean),
-      std::string(usage_events::names::consentGiven),     std::string(usage_events::names::experienceBucket),
-      std::string(usage_events::names::diagnosisReached),
-  };
   for (const JSONObject& record : app.collector().delivered()) {
-    EXPECT_TRUE(catalogue.contains(text(record, "event_name"))) << encodeJSON(record);
+    const std::string name = text(record, "event_name");
+    const auto known = eventKeys().find(name);
+    ASSERT_NE(known, eventKeys().end()) << encodeJSON(record);
+    for (const auto& [key, value] : data(record)) EXPECT_TRUE(known->second.contains(key)) << name << ": " << key;
     EXPECT_EQ(text(record, "app_id"), "bnch-python");
     EXPECT_EQ(text(record, "app_version"), BNCH_E2E_APP_VERSION " (" BNCH_E2E_BUILD_NUMBER ")");
     EXPECT_EQ(text(record, "session_id").size(), 36u);
@@ -91,7 +140,7 @@ std::vector<std::string> eventsSoFar(const MacApp& app) {
   return names;
 }
 
-TEST(Stories, AFreshMacAsFarAsTheWindowGoesThenASecondLaunch) {
+TEST(Stories, AFreshMacToTheDiagnosisThenASecondLaunchAsksNothingAgain) {
   if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
   MacApp app("fresh-mac");
   firstLaunch(app);
@@ -118,12 +167,50 @@ TEST(Stories, AFreshMacAsFarAsTheWindowGoesThenASecondLaunch) {
   app.launch();
   app.waitFor("welcome-screen");
   app.click("welcome-diagnose-button");
-  app.waitFor("setup-not-built");
+  app.waitFor("diagnosis-screen", 60s);
   EXPECT_FALSE(app.isShown("experience-screen"));
   app.waitForEvent("diagnosis_reached", 2);
   EXPECT_EQ(app.quit(), 0);
   EXPECT_THAT(eventsSoFar(app), ElementsAre("consent_given", "app_launched", "experience_bucket", "diagnosis_reached",
                                             "app_quit", "app_launched", "diagnosis_reached", "app_quit"));
+  expectCatalogueShapes(app);
+}
+
+TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app("fresh-mac");
+  firstLaunch(app);
+  app.click("diagnosis-continue");
+  app.waitFor("stage-clt");
+  app.screenshot("stage-clt");
+  install(app, "clt", "clt");  // the password dialog is the simulated Mac's osascript
+  app.waitFor("stage-shell-config");
+  install(app, "shell-config", "shell-config");
+  app.waitFor("stage-homebrew");
+  install(app, "homebrew", "homebrew");
+  app.waitFor("stage-warp");
+  app.screenshot("stage-warp");
+  app.click("stage-skip");
+  app.waitFor("stage-python");
+  install(app, "brew:uv", "python");
+  app.waitFor("stage-python-project");
+  app.click("stage-skip");
+  app.click("finish-here");
+  app.waitFor("outcome-screen", 120s);
+  app.screenshot("outcome");
+  EXPECT_FALSE(app.isShown("outcome-limitation"));
+  app.click("outcome-resolved");
+  app.waitFor("satisfaction-screen");
+  app.click("satisfaction-score-9");
+  app.type("satisfaction-reason", "Clear steps, and it worked.");
+  app.click("satisfaction-submit");
+  app.waitFor("satisfaction-thanks");
+  app.screenshot("satisfaction");
+  app.click("satisfaction-done");
+  app.waitFor("welcome-screen");
+  EXPECT_EQ(app.quit(), 0);
+
+  for (const std::string& name : eventsSoFar(app)) std::fprintf(stderr, "EVENT %s\n", name.c_str());
   expectCatalogueShapes(app);
 }
 

@@ -74,7 +74,10 @@ fs::path userFolder(const fs::path& path, fs::perms perms) {
 }  // namespace
 
 MacApp::MacApp(std::string_view scenario, std::map<std::string, std::string> env)
-    : collector_(std::make_unique<testing::LocalCollector>()) {
+    : collector_(std::make_unique<testing::LocalCollector>()),
+      // The readiness check's stand-in for the internet: a quick 200 KB answer.
+      network_(std::make_unique<testing::LocalHTTPServer>(
+          [](const testing::RecordedRequest&) { return testing::ScriptedResponse::ok(std::string(200'000, 'x')); })) {
   signal(SIGPIPE, SIG_IGN);
   const fs::path io =
       userFolder(scratch_.sub("io"), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -86,6 +89,7 @@ MacApp::MacApp(std::string_view scenario, std::map<std::string, std::string> env
               {"XDG_RUNTIME_DIR", runtime.string()},
               {"BNCH_AUTOMATION_SOCKET", socket_.string()},
               {"BNCH_AUTOMATION_TELEMETRY", collector_->endpointURL()},
+              {"BNCH_AUTOMATION_NETWORK_CHECK", network_->url("/network-check")},
               {"BNCH_TELEMETRY_DISABLED", ""}});
 
   std::vector<std::string> argv{systest::macsimPath().string(),

@@ -13,7 +13,9 @@
 // The simulated disk lives for the whole object, so launches after the first find
 // what earlier ones left (a second launch, a launch after a killed run). The window
 // renders offscreen inside the sandbox; the program listens on a socket in a
-// shared folder (app/automation.h) and sends its usage events to the collector.
+// shared folder (app/automation.h) and sends its usage events to the collector;
+// its readiness check measures a local server, which a scenario that is not
+// online cannot reach.
 // Every wait has a time limit; a control or text that never comes, or a command
 // the program refuses, fails the test with what the window showed. Not thread-safe.
 #pragma once
@@ -30,6 +32,7 @@
 
 #include "harness/simulated_mac.h"
 #include "tests/support/local_collector.h"
+#include "tests/support/local_http_server.h"
 
 namespace bnch::e2e {
 
@@ -88,6 +91,7 @@ class MacApp {
 
   systest::ScratchDir scratch_;
   std::unique_ptr<testing::LocalCollector> collector_;
+  std::unique_ptr<testing::LocalHTTPServer> network_;
   std::filesystem::path socket_;
   pid_t macsim_ = -1;
   int launcherIn_ = -1;
