@@ -22,7 +22,7 @@ RootedFileSystem::RootedFileSystem(fs::path root) : RootedFileSystem(std::move(r
 RootedFileSystem::RootedFileSystem(fs::path root, Options options)
     : root_(fs::weakly_canonical(root)),
       home_(fs::path("/") / options.home.relative_path()),
-      live_(LiveFileSystemOptions{.homeDirectory = realPath(home_), .writeBytes = std::move(options.writeBytes)}) {
+      live_(LiveFileSystemOptions{.homeDirectory = realPath(home_)}, std::move(options.writeBytes)) {
   fs::create_directories(root_);
   fs::create_directories(realPath(home_));
 }

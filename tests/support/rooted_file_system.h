@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/platform/file_system.h"
-#include "engine/platform/live_file_system.h"
+#include "tests/support/byte_writer_file_system.h"
 
 namespace bnch::testing {
 
@@ -27,7 +27,7 @@ class RootedFileSystem final : public FileSystemOperating {
  public:
   struct Options {
     std::filesystem::path home = "/Users/alice";  // created on construction
-    ByteWriter writeBytes;                        // see LiveFileSystemOptions
+    ByteWriter writeBytes;                        // see ByteWriterFileSystem
   };
 
   explicit RootedFileSystem(std::filesystem::path root);
@@ -84,7 +84,7 @@ class RootedFileSystem final : public FileSystemOperating {
 
   std::filesystem::path root_;
   std::filesystem::path home_;
-  mutable LiveFileSystem live_;
+  mutable ByteWriterFileSystem live_;
 };
 
 }  // namespace bnch::testing
