@@ -269,8 +269,7 @@ FileSystemError makeFileSystemError(int error, FileOperation operation, const fs
   return FileSystemError(std::error_code(error, std::generic_category()), item, text);
 }
 
-LiveFileSystem::LiveFileSystem(LiveFileSystemOptions options)
-    : home_(std::move(options.homeDirectory)), writeBytes_(std::move(options.writeBytes)) {
+LiveFileSystem::LiveFileSystem(LiveFileSystemOptions options) : home_(std::move(options.homeDirectory)) {
   // A write beyond the file-size limit would otherwise end the process by
   // SIGXFSZ halfway, leaving a temporary file; ignored, it fails with EFBIG and
   // every failure path cleans up.
@@ -504,12 +503,16 @@ std::string LiveFileSystem::readString(const fs::path& path, std::uint64_t sizeL
   return text;
 }
 
+ssize_t LiveFileSystem::writeSome(int fd, const void* bytes, std::size_t count) const {
+  return ::write(fd, bytes, count);
+}
+
 void LiveFileSystem::writeAll(int fd, const std::string& bytes) const {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const char* start = bytes.data() + done;
     std::size_t left = bytes.size() - done;
-    ssize_t wrote = writeBytes_ ? writeBytes_(fd, start, left) : ::write(fd, start, left);
+    ssize_t wrote = writeSome(fd, start, left);
     if (wrote < 0) {
       if (errno == EINTR) continue;
       throw std::system_error(errno, std::generic_category());

@@ -35,15 +35,9 @@ FileSystemError makeFileTooLargeError(const std::filesystem::path& item, std::ui
 // from the start, so no child started meanwhile on another thread inherits it.
 int createPrivateTemporaryFile(std::string& pattern);
 
-// Writes up to `count` bytes like POSIX write(2): returns the number written, or -1
-// with errno set. Tests replace it to simulate a disk that fills up mid-write.
-using ByteWriter = std::function<ssize_t(int fd, const void* bytes, std::size_t count)>;
-
 struct LiveFileSystemOptions {
   // The home folder to report instead of $HOME / the password database.
   std::optional<std::filesystem::path> homeDirectory;
-  // Replaces write(2) for file contents (atomic and in-place writes); empty: write(2).
-  ByteWriter writeBytes;
 };
 
 // The file system of this machine over POSIX. Stateless after construction; every
@@ -58,7 +52,7 @@ struct LiveFileSystemOptions {
 // target is a symbolic link, the file the link resolves to is replaced and the link
 // is kept. A write cut short by the file-size limit fails with EFBIG (SIGXFSZ is
 // ignored from the first LiveFileSystem on) and leaves no temporary file.
-class LiveFileSystem final : public FileSystemOperating {
+class LiveFileSystem : public FileSystemOperating {
  public:
   explicit LiveFileSystem(LiveFileSystemOptions options = {});
 
@@ -94,6 +88,12 @@ class LiveFileSystem final : public FileSystemOperating {
   // A path that does not exist yet is measured at its nearest existing ancestor.
   std::optional<std::int64_t> volumeAvailableCapacity(const std::filesystem::path& path) const override;
 
+ protected:
+  // Writes up to `count` bytes of a file's contents like write(2): the number
+  // written, or -1 with errno set. Every byte of every file written goes through
+  // here, so a subclass can make the disk fill up halfway.
+  virtual ssize_t writeSome(int fd, const void* bytes, std::size_t count) const;
+
  private:
   void writeAll(int fd, const std::string& bytes) const;  // throws errno as std::system_error
   void writeAtomically(const std::string& bytes, const std::filesystem::path& path,
@@ -101,7 +101,6 @@ class LiveFileSystem final : public FileSystemOperating {
   void copyTree(const std::filesystem::path& from, const std::filesystem::path& to) const;
 
   std::optional<std::filesystem::path> home_;
-  ByteWriter writeBytes_;
 };
 
 }  // namespace bnch

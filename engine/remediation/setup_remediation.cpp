@@ -1,6 +1,10 @@
 #include "engine/remediation/setup_remediation.h"
 
+#include <array>
+#include <cstddef>
 #include <string_view>
+#include <type_traits>
+#include <vector>
 
 namespace bnch {
 
@@ -8,16 +12,82 @@ namespace {
 
 using Kind = SetupRemediation::Kind;
 
-// Every word of the catalogue the user sees lives in this file.
+// Every word of the catalogue the user sees lives in this file, one row per
+// remediation: adding one means adding its row to `kCatalogue`.
 
-// "brew install --cask <token>" in the explanation of a cask install.
-std::string caskSentence(std::string_view token, std::string_view rest) {
-  return "We'll run `brew install --cask " + std::string(token) + "` " + std::string(rest);
-}
+// A catalogue text: fixed, or made from the remediation's payload.
+class Text {
+ public:
+  using Maker = std::string (*)(const SetupRemediation&);
 
-std::string miseSentence(std::string_view tool, std::string_view rest) {
-  return "We'll run `mise use -g " + std::string(tool) + "` " + std::string(rest);
+  // Implicit, so that a row reads as its text.
+  constexpr Text(const char* fixed) : fixed_(fixed) {}
+  template <typename Lambda>
+  requires std::is_convertible_v<Lambda, Maker>
+  constexpr Text(Lambda made) : made_(made) {}
+
+  std::string operator()(const SetupRemediation& remediation) const {
+    return made_ != nullptr ? made_(remediation) : std::string(fixed_);
+  }
+
+ private:
+  std::string_view fixed_;
+  Maker made_ = nullptr;
+};
+
+// The check run after a reported success, in a form a constant table can hold.
+struct Check {
+  PostInstallCheck::Kind kind = PostInstallCheck::Kind::none;
+  // appBundle, executable: any of these; command: the name; directoryPrefixed: parent, prefix.
+  std::array<std::string_view, 3> names{};
+
+  PostInstallCheck make() const {
+    switch (kind) {
+      case PostInstallCheck::Kind::appBundle:
+        return PostInstallCheck::appBundle(present());
+      case PostInstallCheck::Kind::executable:
+        return PostInstallCheck::executable(present());
+      case PostInstallCheck::Kind::command:
+        return PostInstallCheck::commandNamed(std::string(names[0]));
+      case PostInstallCheck::Kind::directoryPrefixed:
+        return PostInstallCheck::directoryPrefixed(std::string(names[0]), std::string(names[1]));
+      case PostInstallCheck::Kind::none:
+        break;
+    }
+    return PostInstallCheck::none();
+  }
+
+ private:
+  std::vector<std::string> present() const {
+    std::vector<std::string> all;
+    for (std::string_view name : names) {
+      if (!name.empty()) all.emplace_back(name);
+    }
+    return all;
+  }
+};
+
+template <typename... Names>
+constexpr Check appBundle(Names... names) {
+  return {PostInstallCheck::Kind::appBundle, {names...}};
 }
+template <typename... Paths>
+constexpr Check executable(Paths... paths) {
+  return {PostInstallCheck::Kind::executable, {paths...}};
+}
+constexpr Check command(const char* name) { return {PostInstallCheck::Kind::command, {name}}; }
+constexpr Check kTemurinFolder{PostInstallCheck::Kind::directoryPrefixed,
+                               {"/Library/Java/JavaVirtualMachines", "temurin-"}};
+constexpr Check kNoCheck{};
+
+struct Facts {
+  Kind kind;
+  Text id;
+  Text title;
+  Text detail;              // shown before approval
+  std::string_view method;  // telemetry method name
+  Check check;
+};
 
 // The label of a folder put on PATH, as it appears in the identifier.
 std::string_view directoryLabel(std::string_view directory) {
@@ -27,373 +97,168 @@ std::string_view directoryLabel(std::string_view directory) {
   return "other";
 }
 
-std::string_view projectID(ProjectTemplate projectTemplate) {
-  switch (projectTemplate) {
-    case ProjectTemplate::simple:
-      return "example:simple";
-    case ProjectTemplate::coding:
-      return "example:coding";
-    case ProjectTemplate::python:
-      return "example:python";
+struct ProjectFacts {
+  ProjectTemplate projectTemplate;
+  std::string_view id;
+  std::string_view title;
+  std::string_view detail;  // always names ~/Documents, whatever the chosen destination
+};
+
+constexpr std::array kProjects{
+    ProjectFacts{ProjectTemplate::simple, "example:simple", "Create the example project",
+                 "We'll copy a ready-to-use sample project into ~/Documents/AI-Simple-Project \u2014 a folder to open "
+                 "with Claude, with notes to try and CLAUDE.md / AGENTS.md guidance."},
+    ProjectFacts{ProjectTemplate::coding, "example:coding", "Create the coding project",
+                 "We'll copy a spec-driven coding project into ~/Documents/AI-Coding-Project \u2014 a worked scaffold "
+                 "that teaches sustainable AI-assisted development."},
+    ProjectFacts{ProjectTemplate::python, "example:python", "Create the project",
+                 "We'll copy a small Python project into ~/Documents/Python-Example-Project \u2014 it runs with `uv "
+                 "run` and shows how to add a package."},
+};
+
+const ProjectFacts& projectFacts(ProjectTemplate projectTemplate) {
+  for (const ProjectFacts& facts : kProjects) {
+    if (facts.projectTemplate == projectTemplate) return facts;
   }
-  return "example:simple";
+  return kProjects.front();
 }
 
-std::string_view projectTitle(ProjectTemplate projectTemplate) {
-  switch (projectTemplate) {
-    case ProjectTemplate::simple:
-      return "Create the example project";
-    case ProjectTemplate::coding:
-      return "Create the coding project";
-    case ProjectTemplate::python:
-      return "Create the project";
-  }
-  return "Create the example project";
-}
+std::string skillName(const SetupRemediation& r) { return r.skill ? r.skill->displayName : std::string(); }
+std::string serverName(const SetupRemediation& r) { return r.server ? r.server->displayName : std::string(); }
 
-std::string_view projectDetail(ProjectTemplate projectTemplate) {
-  switch (projectTemplate) {
-    case ProjectTemplate::simple:
-      return "We'll copy a ready-to-use sample project into ~/Documents/AI-Simple-Project \u2014 a folder to open with "
-             "Claude, with notes to try and CLAUDE.md / AGENTS.md guidance.";
-    case ProjectTemplate::coding:
-      return "We'll copy a spec-driven coding project into ~/Documents/AI-Coding-Project \u2014 a worked scaffold "
-             "that teaches sustainable AI-assisted development.";
-    case ProjectTemplate::python:
-      return "We'll copy a small Python project into ~/Documents/Python-Example-Project \u2014 it runs with `uv run` "
-             "and shows how to add a package.";
-  }
-  return {};
-}
+constexpr std::array kCatalogue{
+    Facts{Kind::repairPath,
+          [](const SetupRemediation& r) { return "path-repair:" + std::string(directoryLabel(r.directory)); },
+          "Fix your PATH so `claude` is found",
+          [](const SetupRemediation& r) {
+            return "We'll add `" + r.directory +
+                   "` to your PATH in `~/.zprofile` (after backing it up to `~/.zprofile.bak`) so your shell can "
+                   "find `claude`.";
+          },
+          "zprofile_write", kNoCheck},
+    Facts{Kind::installUv, "brew:uv", "Install Python (uv)",
+          "We'll install uv (Astral's installer), use it to install Python, and add uv's `~/.local/bin` to your "
+          "PATH.",
+          "brew", executable("/opt/homebrew/bin/uv", "/usr/local/bin/uv", "~/.local/bin/uv")},
+    Facts{Kind::createProject,
+          [](const SetupRemediation& r) { return std::string(projectFacts(r.projectTemplate).id); },
+          [](const SetupRemediation& r) { return std::string(projectFacts(r.projectTemplate).title); },
+          [](const SetupRemediation& r) { return std::string(projectFacts(r.projectTemplate).detail); },
+          "template_copy", kNoCheck},
+    Facts{Kind::installSkill,
+          [](const SetupRemediation& r) { return "skill:" + (r.skill ? r.skill->slug : std::string()); },
+          [](const SetupRemediation& r) { return "Add " + skillName(r); },
+          [](const SetupRemediation& r) {
+            return "We'll add the " + skillName(r) + " skill to your AI agents \u2014 " +
+                   (r.skill ? r.skill->badge : std::string()) + ".";
+          },
+          "skill_install", kNoCheck},
+    Facts{Kind::addMCPServer,
+          [](const SetupRemediation& r) { return "mcp:" + (r.server ? r.server->slug : std::string()); },
+          [](const SetupRemediation& r) { return "Add " + serverName(r); },
+          [](const SetupRemediation& r) {
+            if (r.server && r.server->connection.kind == MCPServer::Connection::Kind::oauth) {
+              return "We'll add the " + serverName(r) +
+                     " MCP server to your AI agents, then you sign in inside Claude or Codex to finish.";
+            }
+            return "We'll add the " + serverName(r) + " MCP server to your AI agents.";
+          },
+          "mcp_add", kNoCheck},
+    Facts{Kind::configureGit, "git:config", "Save your Git name and email",
+          "We'll set your name and email with `git config --global`, add a few sensible defaults, and create a "
+          "global ignore file so junk like `.DS_Store` never gets committed.",
+          "git_config", kNoCheck},
+    Facts{Kind::installCommandLineTools, "clt", "Install Command Line Tools", "", "softwareupdate", kNoCheck},
+    Facts{Kind::installHomebrew, "homebrew", "Install Homebrew (recommended)",
+          "We'll run the official Homebrew install script. macOS will prompt for your password (three times, as "
+          "needed).",
+          "homebrew", kNoCheck},
+    Facts{Kind::installClaudeCLI, "brew:claude-code@latest", "Install Claude Code CLI (recommended)",
+          "We'll run `brew install --cask claude-code@latest` so Claude Code stays updatable under Homebrew, then "
+          "verify `claude --version` runs.",
+          "brew", command("claude")},
+    Facts{Kind::repairHomebrewPath, "path-repair:homebrew", "Fix your PATH so `brew` is found",
+          "We'll add Homebrew to your PATH in `~/.zprofile` (after backing it up to `~/.zprofile.bak`) so your "
+          "shell can find `brew`, then re-check in a fresh shell.",
+          "zprofile_write", kNoCheck},
+    Facts{Kind::installWarp, "brew:warp", "Install Warp (recommended)",
+          "We'll install Warp via Homebrew \u2014 the modern, AI-assisted macOS terminal we recommend.", "brew",
+          appBundle("Warp.app")},
+    Facts{Kind::installClaudeDesktop, "brew:claude", "Install Claude Desktop (recommended)",
+          "We'll run `brew install --cask claude` to install the Claude desktop app, then confirm it's present.",
+          "brew", appBundle("Claude.app")},
+    Facts{Kind::installZed, "brew:zed", "Install Zed",
+          "We'll run `brew install --cask zed` to install Zed, a native and fast editor.", "brew",
+          appBundle("Zed.app")},
+    Facts{Kind::installVSCode, "brew:visual-studio-code", "Install VS Code",
+          "We'll run `brew install --cask visual-studio-code` to install Visual Studio Code.", "brew",
+          appBundle("Visual Studio Code.app")},
+    Facts{Kind::installZettlr, "brew:zettlr", "Install Zettlr", "free WYSIWYG editor", "brew", appBundle("Zettlr.app")},
+    Facts{Kind::installObsidian, "brew:obsidian", "Install Obsidian", "PKM free for personal use", "brew",
+          appBundle("Obsidian.app")},
+    Facts{Kind::installCodexCLI, "brew:codex", "Install Codex CLI",
+          "We'll run `brew install --cask codex` to install the Codex CLI in your terminal.", "brew", command("codex")},
+    Facts{Kind::installChatGPTDesktop, "brew:chatgpt", "Install ChatGPT Desktop",
+          "We'll run `brew install --cask chatgpt` to install the ChatGPT desktop app, which has OpenAI's Codex "
+          "coding agent built in.",
+          "brew", appBundle("ChatGPT.app", "Codex.app")},
+    Facts{Kind::configureShell, "shell-config", "Set up my shell",
+          "We'll set up `~/.zprofile` (PATH), `~/.zshrc` (aliases and completions), and `~/.env` (API keys). Each "
+          "file is backed up first, and nothing is overwritten.",
+          "shell_config", kNoCheck},
+    Facts{Kind::installMise, "brew:mise", "Install mise (version manager)",
+          "We'll install mise with Homebrew to manage Node and Ruby versions, and activate it in your shell.", "brew",
+          executable("/opt/homebrew/bin/mise", "/usr/local/bin/mise")},
+    Facts{Kind::installNodeViaMise, "mise:node@lts", "Install Node (via mise)",
+          "We'll run `mise use -g node@lts` to install the latest LTS Node.", "mise",
+          executable("~/.local/share/mise/shims/node")},
+    Facts{Kind::installRubyViaMise, "mise:ruby@latest", "Install Ruby (via mise)",
+          "We'll run `mise use -g ruby@latest` to install the latest Ruby.", "mise",
+          executable("~/.local/share/mise/shims/ruby")},
+    Facts{Kind::installRustViaMise, "mise:rust", "Install Rust (via mise)",
+          "We'll run `mise use -g rust` to install Rust. mise uses rustup underneath, so cargo and rustc resolve "
+          "through mise.",
+          "mise", executable("~/.local/share/mise/shims/cargo")},
+    Facts{Kind::installRustup, "rustup", "Install Rust (rustup)",
+          "We'll install rustup (Rust's official installer) and the stable toolchain, and add `~/.cargo/bin` to "
+          "your PATH.",
+          "rustup", executable("~/.cargo/bin/cargo")},
+    Facts{Kind::installTemurin, "brew:temurin", "Install Java (Temurin)",
+          "We'll install the Temurin JDK with Homebrew (`temurin` cask) and set JAVA_HOME.", "brew", kTemurinFolder},
+    Facts{Kind::setJavaHome, "java-home", "Set JAVA_HOME",
+          "Java is already installed on this Mac. We'll add one line to `~/.zprofile` so build tools can find it, "
+          "and back the file up first. Nothing is downloaded.",
+          "zprofile_write", kNoCheck},
+    Facts{Kind::installTemurinPackage, "pkg:latest", "Install Java (Temurin)",
+          "We'll download the latest Temurin installer from Adoptium, verify its checksum, and ask macOS for "
+          "permission to install it. No other software is needed.",
+          "pkg", kTemurinFolder},
+    Facts{Kind::documentEnvironment, "env-doc", "Document the setup for your AI agent", "", "env_doc", kNoCheck},
+    Facts{Kind::installGh, "brew:gh", "Install the GitHub CLI",
+          "We'll run `brew install gh` to install the GitHub CLI.", "brew", command("gh")},
+    Facts{Kind::githubAuth, "git:gh-auth", "Sign in to GitHub",
+          "We'll open GitHub sign-in in your browser, then set up Git so pushes don't ask for a password. We never "
+          "see your GitHub password.",
+          "gh_auth", kNoCheck},
+};
 
-constexpr std::string_view kTemurinParent = "/Library/Java/JavaVirtualMachines";
+// Rows are in the order of `Kind`, one for each, so a lookup is an index.
+constexpr bool inKindOrder() {
+  for (std::size_t i = 0; i < kCatalogue.size(); ++i) {
+    if (static_cast<std::size_t>(kCatalogue[i].kind) != i) return false;
+  }
+  return static_cast<std::size_t>(Kind::githubAuth) + 1 == kCatalogue.size();
+}
+static_assert(inKindOrder(), "the catalogue has one row per Kind, in the order of Kind");
+
+const Facts& factsOf(Kind kind) { return kCatalogue.at(static_cast<std::size_t>(kind)); }
 
 }  // namespace
 
-std::string SetupRemediation::id() const {
-  switch (kind) {
-    case Kind::repairPath:
-      return "path-repair:" + std::string(directoryLabel(directory));
-    case Kind::installUv:
-      return "brew:uv";
-    case Kind::createProject:
-      return std::string(projectID(projectTemplate));
-    case Kind::installSkill:
-      return "skill:" + (skill ? skill->slug : std::string());
-    case Kind::addMCPServer:
-      return "mcp:" + (server ? server->slug : std::string());
-    case Kind::configureGit:
-      return "git:config";
-    case Kind::installCommandLineTools:
-      return "clt";
-    case Kind::installHomebrew:
-      return "homebrew";
-    case Kind::installClaudeCLI:
-      return "brew:claude-code@latest";
-    case Kind::repairHomebrewPath:
-      return "path-repair:homebrew";
-    case Kind::installWarp:
-      return "brew:warp";
-    case Kind::installClaudeDesktop:
-      return "brew:claude";
-    case Kind::installZed:
-      return "brew:zed";
-    case Kind::installVSCode:
-      return "brew:visual-studio-code";
-    case Kind::installZettlr:
-      return "brew:zettlr";
-    case Kind::installObsidian:
-      return "brew:obsidian";
-    case Kind::installCodexCLI:
-      return "brew:codex";
-    case Kind::installChatGPTDesktop:
-      return "brew:chatgpt";
-    case Kind::configureShell:
-      return "shell-config";
-    case Kind::installMise:
-      return "brew:mise";
-    case Kind::installNodeViaMise:
-      return "mise:node@lts";
-    case Kind::installRubyViaMise:
-      return "mise:ruby@latest";
-    case Kind::installRustViaMise:
-      return "mise:rust";
-    case Kind::installRustup:
-      return "rustup";
-    case Kind::installTemurin:
-      return "brew:temurin";
-    case Kind::setJavaHome:
-      return "java-home";
-    case Kind::installTemurinPackage:
-      return "pkg:latest";
-    case Kind::documentEnvironment:
-      return "env-doc";
-    case Kind::installGh:
-      return "brew:gh";
-    case Kind::githubAuth:
-      return "git:gh-auth";
-  }
-  return {};
-}
-
-std::string SetupRemediation::title() const {
-  switch (kind) {
-    case Kind::repairPath:
-      return "Fix your PATH so `claude` is found";
-    case Kind::installUv:
-      return "Install Python (uv)";
-    case Kind::createProject:
-      return std::string(projectTitle(projectTemplate));
-    case Kind::installSkill:
-      return "Add " + (skill ? skill->displayName : std::string());
-    case Kind::addMCPServer:
-      return "Add " + (server ? server->displayName : std::string());
-    case Kind::configureGit:
-      return "Save your Git name and email";
-    case Kind::installCommandLineTools:
-      return "Install Command Line Tools";
-    case Kind::installHomebrew:
-      return "Install Homebrew (recommended)";
-    case Kind::installClaudeCLI:
-      return "Install Claude Code CLI (recommended)";
-    case Kind::repairHomebrewPath:
-      return "Fix your PATH so `brew` is found";
-    case Kind::installWarp:
-      return "Install Warp (recommended)";
-    case Kind::installClaudeDesktop:
-      return "Install Claude Desktop (recommended)";
-    case Kind::installZed:
-      return "Install Zed";
-    case Kind::installVSCode:
-      return "Install VS Code";
-    case Kind::installZettlr:
-      return "Install Zettlr";
-    case Kind::installObsidian:
-      return "Install Obsidian";
-    case Kind::installCodexCLI:
-      return "Install Codex CLI";
-    case Kind::installChatGPTDesktop:
-      return "Install ChatGPT Desktop";
-    case Kind::configureShell:
-      return "Set up my shell";
-    case Kind::installMise:
-      return "Install mise (version manager)";
-    case Kind::installNodeViaMise:
-      return "Install Node (via mise)";
-    case Kind::installRubyViaMise:
-      return "Install Ruby (via mise)";
-    case Kind::installRustViaMise:
-      return "Install Rust (via mise)";
-    case Kind::installRustup:
-      return "Install Rust (rustup)";
-    case Kind::installTemurin:
-      return "Install Java (Temurin)";
-    case Kind::setJavaHome:
-      return "Set JAVA_HOME";
-    case Kind::installTemurinPackage:
-      return "Install Java (Temurin)";
-    case Kind::documentEnvironment:
-      return "Document the setup for your AI agent";
-    case Kind::installGh:
-      return "Install the GitHub CLI";
-    case Kind::githubAuth:
-      return "Sign in to GitHub";
-  }
-  return {};
-}
-
-std::string SetupRemediation::detail() const {
-  switch (kind) {
-    case Kind::repairPath:
-      return "We'll add `" + directory +
-             "` to your PATH in `~/.zprofile` (after backing it up to `~/.zprofile.bak`) so your shell can find "
-             "`claude`.";
-    case Kind::installUv:
-      return "We'll install uv (Astral's installer), use it to install Python, and add uv's `~/.local/bin` to your "
-             "PATH.";
-    case Kind::createProject:
-      // Always names ~/Documents, whatever the chosen destination.
-      return std::string(projectDetail(projectTemplate));
-    case Kind::installSkill: {
-      const std::string displayName = skill ? skill->displayName : std::string();
-      const std::string badge = skill ? skill->badge : std::string();
-      return "We'll add the " + displayName + " skill to your AI agents \u2014 " + badge + ".";
-    }
-    case Kind::addMCPServer: {
-      const std::string displayName = server ? server->displayName : std::string();
-      if (server && server->connection.kind == MCPServer::Connection::Kind::oauth) {
-        return "We'll add the " + displayName +
-               " MCP server to your AI agents, then you sign in inside Claude or Codex to finish.";
-      }
-      return "We'll add the " + displayName + " MCP server to your AI agents.";
-    }
-    case Kind::configureGit:
-      return "We'll set your name and email with `git config --global`, add a few sensible defaults, and create a "
-             "global ignore file so junk like `.DS_Store` never gets committed.";
-    case Kind::installCommandLineTools:
-      return {};
-    case Kind::installHomebrew:
-      return "We'll run the official Homebrew install script. macOS will prompt for your password (three times, as "
-             "needed).";
-    case Kind::installClaudeCLI:
-      return caskSentence("claude-code@latest",
-                          "so Claude Code stays updatable under Homebrew, then verify `claude --version` runs.");
-    case Kind::repairHomebrewPath:
-      return "We'll add Homebrew to your PATH in `~/.zprofile` (after backing it up to `~/.zprofile.bak`) so your "
-             "shell can find `brew`, then re-check in a fresh shell.";
-    case Kind::installWarp:
-      return "We'll install Warp via Homebrew \u2014 the modern, AI-assisted macOS terminal we recommend.";
-    case Kind::installClaudeDesktop:
-      return caskSentence("claude", "to install the Claude desktop app, then confirm it's present.");
-    case Kind::installZed:
-      return caskSentence("zed", "to install Zed, a native and fast editor.");
-    case Kind::installVSCode:
-      return caskSentence("visual-studio-code", "to install Visual Studio Code.");
-    case Kind::installZettlr:
-      return "free WYSIWYG editor";
-    case Kind::installObsidian:
-      return "PKM free for personal use";
-    case Kind::installCodexCLI:
-      return caskSentence("codex", "to install the Codex CLI in your terminal.");
-    case Kind::installChatGPTDesktop:
-      return caskSentence("chatgpt",
-                          "to install the ChatGPT desktop app, which has OpenAI's Codex coding agent built in.");
-    case Kind::configureShell:
-      return "We'll set up `~/.zprofile` (PATH), `~/.zshrc` (aliases and completions), and `~/.env` (API keys). Each "
-             "file is backed up first, and nothing is overwritten.";
-    case Kind::installMise:
-      return "We'll install mise with Homebrew to manage Node and Ruby versions, and activate it in your shell.";
-    case Kind::installNodeViaMise:
-      return miseSentence("node@lts", "to install the latest LTS Node.");
-    case Kind::installRubyViaMise:
-      return miseSentence("ruby@latest", "to install the latest Ruby.");
-    case Kind::installRustViaMise:
-      return miseSentence("rust",
-                          "to install Rust. mise uses rustup underneath, so cargo and rustc resolve through mise.");
-    case Kind::installRustup:
-      return "We'll install rustup (Rust's official installer) and the stable toolchain, and add `~/.cargo/bin` to "
-             "your PATH.";
-    case Kind::installTemurin:
-      return "We'll install the Temurin JDK with Homebrew (`temurin` cask) and set JAVA_HOME.";
-    case Kind::setJavaHome:
-      return "Java is already installed on this Mac. We'll add one line to `~/.zprofile` so build tools can find it, "
-             "and back the file up first. Nothing is downloaded.";
-    case Kind::installTemurinPackage:
-      return "We'll download the latest Temurin installer from Adoptium, verify its checksum, and ask macOS for "
-             "permission to install it. No other software is needed.";
-    case Kind::documentEnvironment:
-      return {};
-    case Kind::installGh:
-      return "We'll run `brew install gh` to install the GitHub CLI.";
-    case Kind::githubAuth:
-      return "We'll open GitHub sign-in in your browser, then set up Git so pushes don't ask for a password. We never "
-             "see your GitHub password.";
-  }
-  return {};
-}
-
-std::string SetupRemediation::method() const {
-  switch (kind) {
-    case Kind::repairPath:
-    case Kind::repairHomebrewPath:
-    case Kind::setJavaHome:
-      return "zprofile_write";
-    case Kind::installUv:
-    case Kind::installClaudeCLI:
-    case Kind::installWarp:
-    case Kind::installClaudeDesktop:
-    case Kind::installZed:
-    case Kind::installVSCode:
-    case Kind::installZettlr:
-    case Kind::installObsidian:
-    case Kind::installCodexCLI:
-    case Kind::installChatGPTDesktop:
-    case Kind::installMise:
-    case Kind::installTemurin:
-    case Kind::installGh:
-      return "brew";
-    case Kind::createProject:
-      return "template_copy";
-    case Kind::installSkill:
-      return "skill_install";
-    case Kind::addMCPServer:
-      return "mcp_add";
-    case Kind::configureGit:
-      return "git_config";
-    case Kind::installCommandLineTools:
-      return "softwareupdate";
-    case Kind::installHomebrew:
-      return "homebrew";
-    case Kind::configureShell:
-      return "shell_config";
-    case Kind::installNodeViaMise:
-    case Kind::installRubyViaMise:
-    case Kind::installRustViaMise:
-      return "mise";
-    case Kind::installRustup:
-      return "rustup";
-    case Kind::installTemurinPackage:
-      return "pkg";
-    case Kind::documentEnvironment:
-      return "env_doc";
-    case Kind::githubAuth:
-      return "gh_auth";
-  }
-  return {};
-}
-
-PostInstallCheck SetupRemediation::postInstallCheck() const {
-  switch (kind) {
-    case Kind::installUv:
-      return PostInstallCheck::executable({"/opt/homebrew/bin/uv", "/usr/local/bin/uv", "~/.local/bin/uv"});
-    case Kind::installClaudeCLI:
-      return PostInstallCheck::commandNamed("claude");
-    case Kind::installWarp:
-      return PostInstallCheck::appBundle({"Warp.app"});
-    case Kind::installClaudeDesktop:
-      return PostInstallCheck::appBundle({"Claude.app"});
-    case Kind::installZed:
-      return PostInstallCheck::appBundle({"Zed.app"});
-    case Kind::installVSCode:
-      return PostInstallCheck::appBundle({"Visual Studio Code.app"});
-    case Kind::installZettlr:
-      return PostInstallCheck::appBundle({"Zettlr.app"});
-    case Kind::installObsidian:
-      return PostInstallCheck::appBundle({"Obsidian.app"});
-    case Kind::installCodexCLI:
-      return PostInstallCheck::commandNamed("codex");
-    case Kind::installChatGPTDesktop:
-      return PostInstallCheck::appBundle({"ChatGPT.app", "Codex.app"});
-    case Kind::installMise:
-      return PostInstallCheck::executable({"/opt/homebrew/bin/mise", "/usr/local/bin/mise"});
-    case Kind::installNodeViaMise:
-      return PostInstallCheck::executable({"~/.local/share/mise/shims/node"});
-    case Kind::installRubyViaMise:
-      return PostInstallCheck::executable({"~/.local/share/mise/shims/ruby"});
-    case Kind::installRustViaMise:
-      return PostInstallCheck::executable({"~/.local/share/mise/shims/cargo"});
-    case Kind::installRustup:
-      return PostInstallCheck::executable({"~/.cargo/bin/cargo"});
-    case Kind::installTemurin:
-    case Kind::installTemurinPackage:
-      return PostInstallCheck::directoryPrefixed(std::string(kTemurinParent), "temurin-");
-    case Kind::installGh:
-      return PostInstallCheck::commandNamed("gh");
-    case Kind::repairPath:
-    case Kind::createProject:
-    case Kind::installSkill:
-    case Kind::addMCPServer:
-    case Kind::configureGit:
-    case Kind::installCommandLineTools:
-    case Kind::installHomebrew:
-    case Kind::repairHomebrewPath:
-    case Kind::configureShell:
-    case Kind::setJavaHome:
-    case Kind::documentEnvironment:
-    case Kind::githubAuth:
-      return PostInstallCheck::none();
-  }
-  return PostInstallCheck::none();
-}
+std::string SetupRemediation::id() const { return factsOf(kind).id(*this); }
+std::string SetupRemediation::title() const { return factsOf(kind).title(*this); }
+std::string SetupRemediation::detail() const { return factsOf(kind).detail(*this); }
+std::string SetupRemediation::method() const { return std::string(factsOf(kind).method); }
+PostInstallCheck SetupRemediation::postInstallCheck() const { return factsOf(kind).check.make(); }
 
 }  // namespace bnch

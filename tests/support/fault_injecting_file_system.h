@@ -8,6 +8,7 @@
 
 #include "engine/platform/file_system.h"
 #include "engine/platform/live_file_system.h"
+#include "tests/support/byte_writer_file_system.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace bnch::testing {

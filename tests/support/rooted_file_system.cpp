@@ -19,12 +19,13 @@ void check(int result, const fs::path& path, const char* what) {
 
 RootedFileSystem::RootedFileSystem(fs::path root) : RootedFileSystem(std::move(root), Options{}) {}
 
-RootedFileSystem::RootedFileSystem(fs::path root, Options options)
-    : root_(fs::weakly_canonical(root)),
-      home_(fs::path("/") / options.home.relative_path()),
-      live_(LiveFileSystemOptions{.homeDirectory = realPath(home_), .writeBytes = std::move(options.writeBytes)}) {
+RootedFileSystem::RootedFileSystem(fs::path root, Options options) : root_(fs::weakly_canonical(root)) {
+  const fs::path home = realPath(fs::path("/") / options.home.relative_path());
+  live_ = std::make_shared<ByteWriterFileSystem>(LiveFileSystemOptions{.homeDirectory = home},
+                                                 std::move(options.writeBytes));
+  setInner(live_);
   fs::create_directories(root_);
-  fs::create_directories(realPath(home_));
+  fs::create_directories(home);
 }
 
 fs::path RootedFileSystem::realPath(const fs::path& path) const {
@@ -41,93 +42,20 @@ fs::path RootedFileSystem::virtualPath(const fs::path& real) const {
   return fs::path("/") / relative;
 }
 
-template <typename Action>
-decltype(auto) RootedFileSystem::translatingErrors(Action&& action) const {
-  try {
-    return action();
-  } catch (const FileSystemError& error) {
-    // Descriptions name items and their folder; the root folder reads as "/".
-    std::string text = error.description();
-    const std::string rootName = "\u201C" + root_.filename().string() + "\u201D";
-    for (auto at = text.find(rootName); at != std::string::npos; at = text.find(rootName, at + 1)) {
-      text.replace(at, rootName.size(), "\u201C/\u201D");
-    }
-    throw FileSystemError(error.code(), virtualPath(error.path()), text);
+FileSystemError RootedFileSystem::outwardError(const FileSystemError& error) const {
+  // Descriptions name items and their folder; the root folder reads as "/".
+  std::string text = error.description();
+  const std::string rootName = "\u201C" + root_.filename().string() + "\u201D";
+  for (auto at = text.find(rootName); at != std::string::npos; at = text.find(rootName, at + 1)) {
+    text.replace(at, rootName.size(), "\u201C/\u201D");
   }
-}
-
-fs::path RootedFileSystem::homeDirectory() const { return home_; }
-
-bool RootedFileSystem::fileExists(const fs::path& path) const { return live_.fileExists(realPath(path)); }
-
-bool RootedFileSystem::directoryExists(const fs::path& path) const { return live_.directoryExists(realPath(path)); }
-
-bool RootedFileSystem::isExecutableFile(const fs::path& path) const { return live_.isExecutableFile(realPath(path)); }
-
-std::vector<std::string> RootedFileSystem::contentsOfDirectory(const fs::path& path) const {
-  return translatingErrors([&] { return live_.contentsOfDirectory(realPath(path)); });
-}
-
-void RootedFileSystem::createDirectory(const fs::path& path, bool withIntermediateDirectories) {
-  translatingErrors([&] { live_.createDirectory(realPath(path), withIntermediateDirectories); });
-}
-
-void RootedFileSystem::removeItem(const fs::path& path) {
-  translatingErrors([&] { live_.removeItem(realPath(path)); });
-}
-
-void RootedFileSystem::moveItem(const fs::path& from, const fs::path& to) {
-  translatingErrors([&] { live_.moveItem(realPath(from), realPath(to)); });
-}
-
-void RootedFileSystem::copyItem(const fs::path& from, const fs::path& to) {
-  translatingErrors([&] { live_.copyItem(realPath(from), realPath(to)); });
-}
-
-FileAttributes RootedFileSystem::attributesOfItem(const fs::path& path) const {
-  return translatingErrors([&] { return live_.attributesOfItem(realPath(path)); });
-}
-
-void RootedFileSystem::setAttributes(const FileAttributes& attributes, const fs::path& path) {
-  translatingErrors([&] { live_.setAttributes(attributes, realPath(path)); });
-}
-
-std::string RootedFileSystem::readString(const fs::path& path, std::uint64_t sizeLimit) const {
-  return translatingErrors([&] { return live_.readString(realPath(path), sizeLimit); });
-}
-
-std::string RootedFileSystem::readData(const fs::path& path, std::uint64_t sizeLimit) const {
-  return translatingErrors([&] { return live_.readData(realPath(path), sizeLimit); });
-}
-
-void RootedFileSystem::writeData(const std::string& bytes, const fs::path& path) {
-  translatingErrors([&] { live_.writeData(bytes, realPath(path)); });
-}
-
-void RootedFileSystem::writeData(const std::string& bytes, const fs::path& path, std::uint32_t permissions) {
-  translatingErrors([&] { live_.writeData(bytes, realPath(path), permissions); });
-}
-
-void RootedFileSystem::write(const std::string& text, const fs::path& path, bool atomically) {
-  translatingErrors([&] { live_.write(text, realPath(path), atomically); });
-}
-
-fs::path RootedFileSystem::applicationSupportDirectory() {
-  return translatingErrors([&] { return virtualPath(live_.applicationSupportDirectory()); });
-}
-
-fs::path RootedFileSystem::cachesDirectory() {
-  return translatingErrors([&] { return virtualPath(live_.cachesDirectory()); });
-}
-
-std::optional<std::int64_t> RootedFileSystem::volumeAvailableCapacity(const fs::path& path) const {
-  return live_.volumeAvailableCapacity(realPath(path));
+  return FileSystemError(error.code(), virtualPath(error.path()), text);
 }
 
 void RootedFileSystem::writeFile(const fs::path& path, const std::string& contents, std::uint32_t mode) {
   const fs::path real = realPath(path);
   fs::create_directories(real.parent_path());
-  live_.write(contents, real, false);
+  live_->write(contents, real, false);
   check(::chmod(real.c_str(), mode), real, "chmod");
 }
 
@@ -151,7 +79,7 @@ void RootedFileSystem::makeSymlink(const fs::path& link, const fs::path& target)
 void RootedFileSystem::setModificationTime(const fs::path& path, std::chrono::system_clock::time_point when) {
   FileAttributes attributes;
   attributes.modificationDate = when;
-  live_.setAttributes(attributes, realPath(path));
+  live_->setAttributes(attributes, realPath(path));
 }
 
 std::string RootedFileSystem::contents(const fs::path& path) const { return readData(path); }
@@ -171,7 +99,7 @@ std::map<std::string, RootedFileSystem::Item> RootedFileSystem::snapshot() const
       item.type = FileType::directory;
     } else if (S_ISREG(info.st_mode)) {
       item.type = FileType::regular;
-      item.contents = live_.readData(real);
+      item.contents = live_->readData(real);
     } else {
       item.type = FileType::other;
     }

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "engine/platform/file_system.h"
-#include "engine/platform/live_file_system.h"
+#include "tests/support/byte_writer_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace bnch::testing {
 
@@ -23,35 +25,15 @@ namespace bnch::testing {
 // the kernel resolves it inside the root (a link /usr/local/bin/python3 ->
 // /opt/homebrew/bin/python3 points at root/opt/homebrew/bin/python3); relative
 // targets are stored as given. snapshot() reports link targets in virtual form.
-class RootedFileSystem final : public FileSystemOperating {
+class RootedFileSystem final : public ForwardingFileSystem {
  public:
   struct Options {
     std::filesystem::path home = "/Users/alice";  // created on construction
-    ByteWriter writeBytes;                        // see LiveFileSystemOptions
+    ByteWriter writeBytes;                        // see ByteWriterFileSystem
   };
 
   explicit RootedFileSystem(std::filesystem::path root);
   RootedFileSystem(std::filesystem::path root, Options options);
-
-  std::filesystem::path homeDirectory() const override;
-  bool fileExists(const std::filesystem::path& path) const override;
-  bool directoryExists(const std::filesystem::path& path) const override;
-  bool isExecutableFile(const std::filesystem::path& path) const override;
-  std::vector<std::string> contentsOfDirectory(const std::filesystem::path& path) const override;
-  void createDirectory(const std::filesystem::path& path, bool withIntermediateDirectories) override;
-  void removeItem(const std::filesystem::path& path) override;
-  void moveItem(const std::filesystem::path& from, const std::filesystem::path& to) override;
-  void copyItem(const std::filesystem::path& from, const std::filesystem::path& to) override;
-  FileAttributes attributesOfItem(const std::filesystem::path& path) const override;
-  void setAttributes(const FileAttributes& attributes, const std::filesystem::path& path) override;
-  std::string readString(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
-  std::string readData(const std::filesystem::path& path, std::uint64_t sizeLimit = defaultReadLimit) const override;
-  void writeData(const std::string& bytes, const std::filesystem::path& path) override;
-  void writeData(const std::string& bytes, const std::filesystem::path& path, std::uint32_t permissions) override;
-  void write(const std::string& text, const std::filesystem::path& path, bool atomically) override;
-  std::filesystem::path applicationSupportDirectory() override;
-  std::filesystem::path cachesDirectory() override;
-  std::optional<std::int64_t> volumeAvailableCapacity(const std::filesystem::path& path) const override;
 
   // --- Test helpers (virtual paths; missing parent folders are created) ---
   void writeFile(const std::filesystem::path& path, const std::string& contents, std::uint32_t mode = 0644);
@@ -78,13 +60,15 @@ class RootedFileSystem final : public FileSystemOperating {
   // byte-identical before/after comparisons.
   std::map<std::string, Item> snapshot() const;
 
- private:
-  template <typename Action>
-  decltype(auto) translatingErrors(Action&& action) const;
+ protected:
+  std::filesystem::path inward(const std::filesystem::path& path) const override { return realPath(path); }
+  std::filesystem::path outward(const std::filesystem::path& path) const override { return virtualPath(path); }
+  // Names the virtual path, and the root folder in the description as "/".
+  FileSystemError outwardError(const FileSystemError& error) const override;
 
+ private:
   std::filesystem::path root_;
-  std::filesystem::path home_;
-  mutable LiveFileSystem live_;
+  std::shared_ptr<ByteWriterFileSystem> live_;
 };
 
 }  // namespace bnch::testing

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/platform/live_file_system.h"
+#include "tests/support/byte_writer_file_system.h"
 #include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/temp_dir.h"
@@ -22,6 +23,8 @@ namespace bnch {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ByteWriter;
+using testing::ByteWriterFileSystem;
 using testing::FaultInjectingFileSystem;
 using testing::RootedFileSystem;
 using testing::TempDir;
@@ -116,12 +119,10 @@ TEST_F(LiveFileSystemTest, TemporaryFilesAreNeverInheritedByChildren) {
   // Atomic writes: a child started on another thread while the bytes are written
   // must not get the temporary file's descriptor.
   std::vector<int> descriptorFlags;
-  LiveFileSystemOptions options = withHome(dir / "home");
-  options.writeBytes = [&](int fd, const void* bytes, std::size_t size) {
+  ByteWriterFileSystem watched(withHome(dir / "home"), [&](int fd, const void* bytes, std::size_t size) {
     descriptorFlags.push_back(::fcntl(fd, F_GETFD));
     return ::write(fd, bytes, size);
-  };
-  LiveFileSystem watched(options);
+  });
   watched.writeData("x", dir / "settings");
   ASSERT_EQ(descriptorFlags.size(), 1u);
   EXPECT_NE(descriptorFlags[0] & FD_CLOEXEC, 0);
@@ -139,8 +140,7 @@ TEST_F(LiveFileSystemTest, FailedAtomicWriteLeavesOriginalAndNoTemporaryFile) {
   fs.writeData("original", dir / "settings");
   // The disk fills up after 3 bytes of the temporary file.
   std::size_t budget = 3;
-  LiveFileSystemOptions options;
-  options.writeBytes = [&](int fd, const void* bytes, std::size_t size) {
+  ByteWriterFileSystem fullDisk({}, [&](int fd, const void* bytes, std::size_t size) {
     if (budget == 0) {
       errno = ENOSPC;
       return ssize_t{-1};
@@ -148,8 +148,7 @@ TEST_F(LiveFileSystemTest, FailedAtomicWriteLeavesOriginalAndNoTemporaryFile) {
     ssize_t wrote = ::write(fd, bytes, std::min(size, budget));
     budget -= static_cast<std::size_t>(wrote);
     return wrote;
-  };
-  LiveFileSystem fullDisk(options);
+  });
 
   try {
     fullDisk.writeData("replacement", dir / "settings");

@@ -20,6 +20,7 @@
 namespace bnch {
 namespace {
 
+using testing::ByteWriter;
 using testing::FaultInjectingFileSystem;
 using testing::RootedFileSystem;
 using testing::TempDir;
