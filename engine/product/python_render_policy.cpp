@@ -5,6 +5,7 @@
 
 #include "engine/probes/python_ownership.h"
 #include "engine/telemetry/usage_events.h"
+#include "engine/workflow/domain.h"
 
 namespace bnch {
 
@@ -113,22 +114,24 @@ SpineRenderPolicy::SpecialStageKind plain(SpineRenderPolicy::SpecialStageKind::K
 SpineRenderPolicy buildPolicy() {
   using Special = SpineRenderPolicy::SpecialStageKind::Kind;
   SpineRenderPolicy policy;
-  policy.summaryExcludedDomains = {"warp"};
-  policy.offers = {{"warp", {"warp", "post_homebrew", "warp_not_installed"}}};
-  policy.homebrewIndependentDomains = {"clt", "homebrew", "shell-config", "git", "project", "skills", "mcp"};
-  policy.advanceOnPartialFailureDomains = {"languages", "project", "python-project", "skills", "mcp"};
+  policy.summaryExcludedDomains = {Domain::warp};
+  policy.offers = {{Domain::warp, {"warp", "post_homebrew", "warp_not_installed"}}};
+  policy.homebrewIndependentDomains = {Domain::clt,     Domain::homebrew, Domain::shellConfig, Domain::git,
+                                       Domain::project, Domain::skills,   Domain::mcp};
+  policy.advanceOnPartialFailureDomains = {Domain::languages, Domain::project, Domain::pythonProject, Domain::skills,
+                                           Domain::mcp};
   policy.stageArticlePaths = {
-      {"clt", "commandlinetools"},
-      {"shell-config", "terminal/configuration"},
-      {"homebrew", "homebrew"},
-      {"warp", "download/warp"},
-      {"python", "python/uv"},
-      {"python-project", "python/uv"},
-      {"git", "git"},
-      {"ai-claude", "claude-code/install"},
-      {"codex", "ai/chatgpt-desktop"},
-      {"editor", "download/zed"},
-      {"languages", "mise"},
+      {Domain::clt, "commandlinetools"},
+      {Domain::shellConfig, "terminal/configuration"},
+      {Domain::homebrew, "homebrew"},
+      {Domain::warp, "download/warp"},
+      {Domain::python, "python/uv"},
+      {Domain::pythonProject, "python/uv"},
+      {Domain::git, "git"},
+      {Domain::aiClaude, "claude-code/install"},
+      {Domain::codex, "ai/chatgpt-desktop"},
+      {Domain::editor, "download/zed"},
+      {Domain::languages, "mise"},
   };
   policy.fallbackArticlePath = "benchkit/coming-soon";
   policy.privilegedActionReason = "Set up Python";
@@ -142,21 +145,22 @@ SpineRenderPolicy buildPolicy() {
     return pythonOutcomeOpenableApps(profile);
   };
   policy.specialStages = {
-      {"ai-claude", cask("Install Claude", "ai-claude",
-                         {choice("Claude Desktop", std::nullopt, "brew:claude", "install-claude-desktop"),
-                          choice("Claude Code CLI", std::nullopt, "brew:claude-code@latest", "install-claude-cli")})},
-      {"codex", cask("Install ChatGPT", "codex",
-                     {choice("ChatGPT Desktop", std::nullopt, "brew:chatgpt", "install-chatgpt-desktop"),
-                      choice("Codex CLI", std::nullopt, "brew:codex", "install-codex-cli")})},
-      {"notes", cask("Install Markdown editor", "notes",
-                     {choice("Zettlr", "free WYSIWYG editor", "brew:zettlr", "install-zettlr"),
-                      choice("Obsidian", "PKM free for personal use", "brew:obsidian", "install-obsidian")})},
-      {"python-project", plain(Special::projectActions)},
-      {"project", plain(Special::projectActions)},
-      {"skills", plain(Special::skillsMultiselect)},
-      {"mcp", plain(Special::mcpMultiselect)},
-      {"languages", plain(Special::languagesMultiselect)},
-      {"git", plain(Special::gitActions)},
+      {Domain::aiClaude,
+       cask("Install Claude", "ai-claude",
+            {choice("Claude Desktop", std::nullopt, "brew:claude", "install-claude-desktop"),
+             choice("Claude Code CLI", std::nullopt, "brew:claude-code@latest", "install-claude-cli")})},
+      {Domain::codex, cask("Install ChatGPT", "codex",
+                           {choice("ChatGPT Desktop", std::nullopt, "brew:chatgpt", "install-chatgpt-desktop"),
+                            choice("Codex CLI", std::nullopt, "brew:codex", "install-codex-cli")})},
+      {Domain::notes, cask("Install Markdown editor", "notes",
+                           {choice("Zettlr", "free WYSIWYG editor", "brew:zettlr", "install-zettlr"),
+                            choice("Obsidian", "PKM free for personal use", "brew:obsidian", "install-obsidian")})},
+      {Domain::pythonProject, plain(Special::projectActions)},
+      {Domain::project, plain(Special::projectActions)},
+      {Domain::skills, plain(Special::skillsMultiselect)},
+      {Domain::mcp, plain(Special::mcpMultiselect)},
+      {Domain::languages, plain(Special::languagesMultiselect)},
+      {Domain::git, plain(Special::gitActions)},
   };
   policy.diagnosisEvidence = pythonDiagnosisEvidence;
   policy.postDiagnosisDecline = pythonPostDiagnosisDecline;

@@ -1,5 +1,7 @@
 #include "engine/product/python_spine_copy.h"
 
+#include "engine/workflow/domain.h"
+
 namespace bnch {
 
 namespace {
@@ -11,7 +13,7 @@ constexpr const char* kBrewWrongChipHeadline = "Homebrew is installed for the wr
 
 std::optional<SpineScreenCopy> PythonSpineCopy::screenCopy(const std::string& domain,
                                                            const std::optional<SetupDiagnosis>& diagnosis) const {
-  if (domain == "clt") {
+  if (domain == Domain::clt) {
     if (diagnosis && diagnosis->headline == sharedCopy_.cltNotAdmin.headline) {
       return SpineScreenCopy{"Command Line Tools", diagnosis->headline, diagnosis->detail, std::nullopt};
     }
@@ -20,7 +22,7 @@ std::optional<SpineScreenCopy> PythonSpineCopy::screenCopy(const std::string& do
                            "take many minutes; we'll continue automatically when it finishes.",
                            std::nullopt};
   }
-  if (domain == "homebrew") {
+  if (domain == Domain::homebrew) {
     if (diagnosis && (diagnosis->headline == kBrewNotOnPathHeadline || diagnosis->headline == kBrewWrongChipHeadline)) {
       return SpineScreenCopy{"Homebrew package manager", diagnosis->headline, diagnosis->detail, std::nullopt};
     }
@@ -29,19 +31,19 @@ std::optional<SpineScreenCopy> PythonSpineCopy::screenCopy(const std::string& do
                            "command PATH.",
                            std::nullopt};
   }
-  if (domain == "warp") {
+  if (domain == Domain::warp) {
     return SpineScreenCopy{"The terminal", "Install Warp, a better terminal",
                            "Warp is a fast terminal with AI to help learn and remember commands. Quillora recommends "
                            "it.",
                            std::nullopt};
   }
-  if (domain == "python") {
+  if (domain == Domain::python) {
     return SpineScreenCopy{"Python", "Install Python with uv",
                            "This app will add one line to your shell configuration so the `python` command works in a "
                            "new terminal window.",
                            std::nullopt};
   }
-  if (domain == "python-project") {
+  if (domain == Domain::pythonProject) {
     return SpineScreenCopy{"Example project", "Install a Python example project?",
                            "This app will add a small example project to your Documents folder so you can see how to "
                            "start. An AI agent can show you what to do.",
@@ -52,24 +54,24 @@ std::optional<SpineScreenCopy> PythonSpineCopy::screenCopy(const std::string& do
 
 std::string PythonSpineCopy::summaryLine(const std::string& domain, const SetupDiagnosis& diagnosis) const {
   std::string label = domain;
-  if (domain == "clt") {
+  if (domain == Domain::clt) {
     label = "Command Line Tools";
-  } else if (domain == "shell-config") {
+  } else if (domain == Domain::shellConfig) {
     label = "Shell configuration";
-  } else if (domain == "homebrew") {
+  } else if (domain == Domain::homebrew) {
     label = "Homebrew";
-  } else if (domain == "warp") {
+  } else if (domain == Domain::warp) {
     label = "Warp";
-  } else if (domain == "python") {
+  } else if (domain == Domain::python) {
     label = "Python";
-  } else if (domain == "git") {
+  } else if (domain == Domain::git) {
     label = "Git and GitHub";
   }
 
   std::string status;
-  if (domain == "homebrew" && diagnosis.headline == kBrewNotOnPathHeadline) {
+  if (domain == Domain::homebrew && diagnosis.headline == kBrewNotOnPathHeadline) {
     status = "installed, not on PATH";
-  } else if (domain == "homebrew" && diagnosis.headline == kBrewWrongChipHeadline) {
+  } else if (domain == Domain::homebrew && diagnosis.headline == kBrewWrongChipHeadline) {
     status = "installed for the wrong chip";
   } else {
     switch (diagnosis.classification) {

@@ -1,5 +1,6 @@
 #include "engine/product/python_spine_provider.h"
 
+#include "engine/workflow/domain.h"
 #include "engine/workflow/product_config.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/uv_ownership.h"
@@ -42,14 +43,14 @@ bool fixable(const SetupDiagnosis& diagnosis) { return diagnosis.classification 
 
 const std::vector<std::pair<std::string, DomainPlacement>>& PythonSpineProvider::domains() {
   static const std::vector<std::pair<std::string, DomainPlacement>> table{
-      {"clt", DomainPlacement::primary},         {"shell-config", DomainPlacement::primary},
-      {"homebrew", DomainPlacement::primary},    {"warp", DomainPlacement::primary},
-      {"python", DomainPlacement::primary},      {"python-project", DomainPlacement::offer},
-      {"ai-claude", DomainPlacement::optional},  {"codex", DomainPlacement::optional},
-      {"project", DomainPlacement::optional},    {"skills", DomainPlacement::optional},
-      {"mcp", DomainPlacement::optional},        {"editor", DomainPlacement::optional},
-      {"notes", DomainPlacement::optional},      {"languages", DomainPlacement::optional},
-      {"agent-docs", DomainPlacement::optional}, {"git", DomainPlacement::optional},
+      {Domain::clt, DomainPlacement::primary},        {Domain::shellConfig, DomainPlacement::primary},
+      {Domain::homebrew, DomainPlacement::primary},   {Domain::warp, DomainPlacement::primary},
+      {Domain::python, DomainPlacement::primary},     {Domain::pythonProject, DomainPlacement::offer},
+      {Domain::aiClaude, DomainPlacement::optional},  {Domain::codex, DomainPlacement::optional},
+      {Domain::project, DomainPlacement::optional},   {Domain::skills, DomainPlacement::optional},
+      {Domain::mcp, DomainPlacement::optional},       {Domain::editor, DomainPlacement::optional},
+      {Domain::notes, DomainPlacement::optional},     {Domain::languages, DomainPlacement::optional},
+      {Domain::agentDocs, DomainPlacement::optional}, {Domain::git, DomainPlacement::optional},
   };
   return table;
 }
@@ -57,23 +58,23 @@ const std::vector<std::pair<std::string, DomainPlacement>>& PythonSpineProvider:
 SetupDiagnosis PythonSpineProvider::diagnosis(const std::string& domain, const SystemProfile& profile,
                                               const SetupProbeBundle& probes) const {
   const SharedDomainCopy& copy = SharedDomainCopy::standard();
-  if (domain == "clt") return SharedStageCatalog::cltDiagnosis(profile, copy);
-  if (domain == "homebrew") {
+  if (domain == Domain::clt) return SharedStageCatalog::cltDiagnosis(profile, copy);
+  if (domain == Domain::homebrew) {
     return SharedStageCatalog::homebrewDiagnosis(copy, SharedStageCatalog::homebrewState(profile, probes));
   }
-  if (domain == "warp") return warpDiagnosis(profile, copy);
-  if (domain == "python") return pythonDiagnosis(probes);
-  if (domain == "python-project") return pythonProjectDiagnosis();
+  if (domain == Domain::warp) return warpDiagnosis(profile, copy);
+  if (domain == Domain::python) return pythonDiagnosis(probes);
+  if (domain == Domain::pythonProject) return pythonProjectDiagnosis();
   return SharedStageCatalog::diagnosis(domain, profile, probes).value_or(SharedStageCatalog::unknownDiagnosis(domain));
 }
 
 std::vector<SetupRemediation> PythonSpineProvider::remediations(const std::string& domain, const SystemProfile& profile,
                                                                 const SetupProbeBundle& probes) const {
-  if (domain == "clt") {
+  if (domain == Domain::clt) {
     if (fixable(diagnosis(domain, profile, probes))) return {SetupRemediation::of(Kind::installCommandLineTools)};
     return {};
   }
-  if (domain == "homebrew") {
+  if (domain == Domain::homebrew) {
     switch (SharedStageCatalog::homebrewState(profile, probes)) {
       case HomebrewState::notOnPath:
         return {SetupRemediation::of(Kind::repairHomebrewPath)};
@@ -86,15 +87,15 @@ std::vector<SetupRemediation> PythonSpineProvider::remediations(const std::strin
     }
     return {};
   }
-  if (domain == "warp") {
+  if (domain == Domain::warp) {
     if (fixable(diagnosis(domain, profile, probes))) return {SetupRemediation::of(Kind::installWarp)};
     return {};
   }
-  if (domain == "python") {
+  if (domain == Domain::python) {
     if (fixable(diagnosis(domain, profile, probes))) return {SetupRemediation::installUv(false)};
     return {};
   }
-  if (domain == "python-project") return {SetupRemediation::createProject(ProjectTemplate::python, std::nullopt)};
+  if (domain == Domain::pythonProject) return {SetupRemediation::createProject(ProjectTemplate::python, std::nullopt)};
   return SharedStageCatalog::remediations(domain, profile, probes);
 }
 

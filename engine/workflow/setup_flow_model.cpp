@@ -10,6 +10,7 @@
 #include "engine/remediation/project_template.h"
 #include "engine/verification/outcome_audit.h"
 #include "engine/verification/setup_verifier.h"
+#include "engine/workflow/domain.h"
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/shared_stage_catalog.h"
 #include "engine/workflow/spine_provider.h"
@@ -155,7 +156,8 @@ std::optional<SetupWorkflow> SetupFlowModel::buildWorkflow() const {
   for (WorkflowStep& step : built->steps) {
     if (!step.stage) continue;
     const std::string& domain = step.stage->domainID();
-    const bool carriesOver = completedDomains_.count(domain) && (domain == "shell-config" || domain == "git");
+    const bool carriesOver =
+        completedDomains_.count(domain) && (domain == Domain::shellConfig || domain == Domain::git);
     if (!completedThisRun_.count(domain) && !carriesOver) continue;
     const SetupDiagnosis& diagnosis = step.stage->diagnosis();
     if (diagnosis.classification != Class::fixable && diagnosis.classification != Class::unknown) continue;
@@ -415,7 +417,7 @@ void SetupFlowModel::installFinished(const std::string& domain, InstallOutcome o
       refresh(domain);
       return;
     case InstallOutcome::failure:
-      if (domain == "clt" || domain == "shell-config" || domain == "homebrew") {
+      if (domain == Domain::clt || domain == Domain::shellConfig || domain == Domain::homebrew) {
         failedStageErrors_[domain] = errorText;
         notify();
       }

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "engine/workflow/domain.h"
+
 namespace bnch {
 
 namespace {
@@ -151,24 +153,24 @@ bool isFixable(const std::optional<SetupDiagnosis>& diagnosis) {
 
 std::optional<SetupDiagnosis> SharedStageCatalog::diagnosis(const std::string& domain, const SystemProfile& profile,
                                                             const SetupProbeBundle& probes) {
-  if (domain == "ai-claude") return aiClaudeDiagnosis(profile);
-  if (domain == "codex") return codexDiagnosis(profile, probes);
-  if (domain == "editor") return editorDiagnosis(profile);
-  if (domain == "notes") return notesDiagnosis(profile);
-  if (domain == "shell-config") return shellConfigDiagnosis(probes);
-  if (domain == "languages") return languagesDiagnosis();
-  if (domain == "agent-docs") return agentDocsDiagnosis(probes);
-  if (domain == "project") return projectDiagnosis(probes);
-  if (domain == "skills") return skillsDiagnosis();
-  if (domain == "mcp") return mcpDiagnosis();
-  if (domain == "git") return gitDiagnosis(probes);
+  if (domain == Domain::aiClaude) return aiClaudeDiagnosis(profile);
+  if (domain == Domain::codex) return codexDiagnosis(profile, probes);
+  if (domain == Domain::editor) return editorDiagnosis(profile);
+  if (domain == Domain::notes) return notesDiagnosis(profile);
+  if (domain == Domain::shellConfig) return shellConfigDiagnosis(probes);
+  if (domain == Domain::languages) return languagesDiagnosis();
+  if (domain == Domain::agentDocs) return agentDocsDiagnosis(probes);
+  if (domain == Domain::project) return projectDiagnosis(probes);
+  if (domain == Domain::skills) return skillsDiagnosis();
+  if (domain == Domain::mcp) return mcpDiagnosis();
+  if (domain == Domain::git) return gitDiagnosis(probes);
   return std::nullopt;
 }
 
 std::vector<SetupRemediation> SharedStageCatalog::remediations(const std::string& domain, const SystemProfile& profile,
                                                                const SetupProbeBundle& probes) {
   std::vector<SetupRemediation> result;
-  if (domain == "ai-claude") {
+  if (domain == Domain::aiClaude) {
     const AITooling& ai = profile.aiTooling;
     if (ai.claudeCliLocations.size() < 2) {
       if (!ai.claudeCodeDesktop) result.push_back(SetupRemediation::of(Kind::installClaudeDesktop));
@@ -179,18 +181,18 @@ std::vector<SetupRemediation> SharedStageCatalog::remediations(const std::string
     return result;
   }
   if (!isFixable(diagnosis(domain, profile, probes))) return result;
-  if (domain == "codex") {
+  if (domain == Domain::codex) {
     result = {SetupRemediation::of(Kind::installCodexCLI), SetupRemediation::of(Kind::installChatGPTDesktop)};
-  } else if (domain == "editor") {
+  } else if (domain == Domain::editor) {
     result = {SetupRemediation::of(Kind::installZed), SetupRemediation::of(Kind::installVSCode)};
-  } else if (domain == "notes") {
+  } else if (domain == Domain::notes) {
     if (!profile.markdownEditors.zettlr) result.push_back(SetupRemediation::of(Kind::installZettlr));
     if (!profile.markdownEditors.obsidian) result.push_back(SetupRemediation::of(Kind::installObsidian));
-  } else if (domain == "shell-config") {
+  } else if (domain == Domain::shellConfig) {
     result = {SetupRemediation::of(Kind::configureShell)};
-  } else if (domain == "agent-docs") {
+  } else if (domain == Domain::agentDocs) {
     result = {SetupRemediation::of(Kind::documentEnvironment)};
-  } else if (domain == "project") {
+  } else if (domain == Domain::project) {
     result = {SetupRemediation::createProject(ProjectTemplate::simple, std::nullopt)};
     if (hasDevelopmentTooling(profile)) {
       result.push_back(SetupRemediation::createProject(ProjectTemplate::coding, std::nullopt));
@@ -233,18 +235,18 @@ SetupDiagnosis SharedStageCatalog::homebrewDiagnosis(const SharedDomainCopy& cop
 }
 
 std::string SharedStageCatalog::displayName(std::string_view domain) {
-  static const std::pair<std::string_view, std::string_view> names[] = {
-      {"clt", "Command Line Tools"},  {"java", "Java"},
-      {"java-package", "Java"},       {"homebrew", "Homebrew"},
-      {"warp", "Terminal"},           {"ai-claude", "Claude"},
-      {"codex", "ChatGPT"},           {"editor", "Code Editor"},
-      {"notes", "Markdown Editor"},   {"shell-config", "Shell Configuration"},
-      {"languages", "Languages"},     {"agent-docs", "Agent Docs"},
-      {"project", "Starter Project"}, {"skills", "Skills"},
-      {"mcp", "MCP Servers"},         {"git", "Git"},
+  static const std::pair<Domain, std::string_view> names[] = {
+      {Domain::clt, "Command Line Tools"},  {Domain::java, "Java"},
+      {Domain::javaPackage, "Java"},        {Domain::homebrew, "Homebrew"},
+      {Domain::warp, "Terminal"},           {Domain::aiClaude, "Claude"},
+      {Domain::codex, "ChatGPT"},           {Domain::editor, "Code Editor"},
+      {Domain::notes, "Markdown Editor"},   {Domain::shellConfig, "Shell Configuration"},
+      {Domain::languages, "Languages"},     {Domain::agentDocs, "Agent Docs"},
+      {Domain::project, "Starter Project"}, {Domain::skills, "Skills"},
+      {Domain::mcp, "MCP Servers"},         {Domain::git, "Git"},
   };
-  for (const auto& [id, name] : names) {
-    if (id == domain) return std::string(name);
+  for (const auto& [known, name] : names) {
+    if (domain == known) return std::string(name);
   }
   std::string result;
   std::size_t start = 0;

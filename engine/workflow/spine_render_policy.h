@@ -13,6 +13,7 @@
 #include "engine/probes/system_profile.h"
 #include "engine/telemetry/json_value.h"
 #include "engine/verification/setup_verification_result.h"
+#include "engine/workflow/domain.h"
 
 namespace bnch {
 
@@ -78,7 +79,7 @@ struct SpineRenderPolicy {
 
   std::set<std::string> summaryExcludedDomains;
   std::map<std::string, SpineOffer> offers;
-  std::set<std::string> homebrewIndependentDomains{"clt", "homebrew"};
+  std::set<std::string> homebrewIndependentDomains{Domain::clt, Domain::homebrew};
   std::set<std::string> advanceOnPartialFailureDomains;
   std::map<std::string, std::string> stageArticlePaths;
   std::string fallbackArticlePath;
