@@ -68,10 +68,10 @@ std::string firstLaunch(MacApp& app) {
   return text(app.waitForEvent("app_launched"), "run_id");
 }
 
-// Runs the install an action button starts, through to its Continue; the install
-// must have ended without a failure.
+// Runs the install an action button starts (none: one already started), through
+// to its Continue; the install must have ended without a failure.
 void install(MacApp& app, const std::string& action, const std::string& label) {
-  app.click(action);
+  if (!action.empty()) app.click(action);
   app.waitFor("setup-action-progress-view");
   app.waitFor("setup-action-continue", 180s);
   app.screenshot("progress-" + label);
@@ -123,6 +123,8 @@ const std::map<std::string, std::set<std::string>>& eventKeys() {
       {"outcome_reported", {"engine_outcome", "self_report"}},
       {"nps_shown", {}},
       {"nps_submitted", {"score", "reason"}},
+      {"claude_desktop_installed", {}},
+      {"claude_cli_installed", {}},
       {"offer_shown", {"offer_id", "offer_surface", "eligibility_reason", "next_step", "goal"}},
       {"offer_action", {"offer_id", "offer_surface", "action", "result", "next_step"}},
   };
@@ -188,6 +190,8 @@ TEST(Stories, AFreshMacToTheDiagnosisThenASecondLaunchAsksNothingAgain) {
   expectCatalogueShapes(app);
 }
 
+constexpr const char* firecrawlKey = "fc-0123456789abcdef0123456789abcdef";
+
 TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
   MacApp app("fresh-mac");
@@ -206,8 +210,32 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   app.waitFor("stage-python");
   install(app, "brew:uv", "python");
   app.waitFor("stage-python-project");
-  app.click("stage-skip");
-  app.click("finish-here");
+  install(app, "create-project", "python-project");
+  app.click("keep-going");
+  app.waitFor("stage-ai-claude");
+  install(app, "install-selected", "ai-claude");  // Claude Desktop and Claude Code, ticked by default
+  for (const char* stage : {"stage-codex", "stage-project"}) {
+    app.waitFor(stage);
+    app.click("stage-skip");
+  }
+  app.waitFor("stage-skills");
+  app.click("skill-downloads-cleanup");
+  install(app, "add-skills", "skills");
+  app.waitFor("stage-mcp");
+  app.click("mcp-firecrawl");
+  app.type("mcp-key-firecrawl", firecrawlKey);
+  app.screenshot("stage-mcp");
+  install(app, "add-mcp", "mcp");
+  for (const char* stage : {"stage-editor", "stage-notes", "stage-languages", "stage-agent-docs"}) {
+    app.waitFor(stage);
+    app.click("stage-skip");
+  }
+  app.waitFor("stage-git");
+  app.type("git-name", "Alice Liddell");
+  app.type("git-email", "alice@example.com");
+  app.click("git-setup");
+  app.waitForText("copied to the clipboard", 60s);
+  install(app, "", "git");
   app.waitFor("outcome-screen", 120s);
   app.screenshot("outcome");
   EXPECT_FALSE(app.isShown("outcome-limitation"));
@@ -225,19 +253,31 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   // The events, each once and in order (a host short of disk space adds its warning's choice).
   std::vector<std::string> events = eventsSoFar(app);
   std::erase(events, "disk_warning_action");
-  EXPECT_THAT(events,
-              ElementsAre("consent_given", "app_launched", "experience_bucket", "diagnosis_reached", "network_check",
-                          "disk_space_check", "remediation_applied", "remediation_completed", "remediation_applied",
-                          "remediation_completed", "remediation_applied", "remediation_completed", "offer_shown",
-                          "offer_action", "remediation_applied", "remediation_completed", "verify_passed",
-                          "outcome_reported", "nps_shown", "nps_submitted", "app_quit"));
+  std::vector<std::string> expected = {"consent_given",     "app_launched",  "experience_bucket",
+                                       "diagnosis_reached", "network_check", "disk_space_check"};
+  const auto installs = [&expected](int count) {
+    for (int i = 0; i < count; ++i) expected.insert(expected.end(), {"remediation_applied", "remediation_completed"});
+  };
+  installs(3);  // Command Line Tools, shell configuration, Homebrew
+  expected.insert(expected.end(), {"offer_shown", "offer_action"});
+  installs(1);  // uv
+  expected.push_back("verify_passed");
+  installs(2);  // the example project, Claude Desktop
+  expected.push_back("claude_desktop_installed");
+  installs(1);
+  expected.push_back("claude_cli_installed");
+  installs(6);  // two skills, Firecrawl, the Git identity, the GitHub CLI, the sign-in
+  expected.insert(expected.end(), {"outcome_reported", "nps_shown", "nps_submitted", "app_quit"});
+  EXPECT_EQ(events, expected);
   std::vector<std::string> installed;
   for (const JSONObject& record : app.collector().delivered()) {
     if (text(record, "event_name") != "remediation_completed") continue;
     installed.push_back(text(data(record), "remediation_id"));
     EXPECT_EQ(data(record).at("attempt"), JSONValue(1));
   }
-  EXPECT_THAT(installed, ElementsAre("clt", "shell-config", "homebrew", "brew:uv"));
+  EXPECT_THAT(installed, ElementsAre("clt", "shell-config", "homebrew", "brew:uv", "example:python", "brew:claude",
+                                     "brew:claude-code@latest", "skill:avoid-ai-writing", "skill:downloads-cleanup",
+                                     "mcp:firecrawl", "git:config", "brew:gh", "git:gh-auth"));
   EXPECT_EQ(data(app.waitForEvent("network_check")).at("verdict"), JSONValue("ok"));
   EXPECT_EQ(data(app.waitForEvent("offer_action")).at("action"), JSONValue("dismissed"));
   EXPECT_EQ(data(app.waitForEvent("verify_passed")).at("engine_outcome"), JSONValue("likely_resolved"));
@@ -265,7 +305,21 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
     EXPECT_TRUE(fileText(home / file).starts_with(backup)) << file << " lost what it held before";
   }
   EXPECT_EQ(fs::status(home / ".env").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_TRUE(fs::is_empty(home / "Documents"));  // the example project was declined
+  EXPECT_TRUE(fs::exists(home / "Documents/Python-Example-Project/pyproject.toml"));
+  const std::string gitconfig = fileText(home / ".gitconfig");
+  EXPECT_THAT(gitconfig, HasSubstr("name = Alice Liddell"));
+  EXPECT_THAT(gitconfig, HasSubstr("email = alice@example.com"));
+  // The sign-in opened the browser once, at GitHub's device page.
+  EXPECT_EQ(fileText(root / ".macsim/state/opened"), "https://github.com/login/device\n");
+
+  // The Firecrawl key is in Claude Code's configuration, which only the person may
+  // read, and in no usage event and no line the program logged.
+  EXPECT_THAT(fileText(home / ".claude.json"), HasSubstr(firecrawlKey));
+  EXPECT_EQ(fs::status(home / ".claude.json").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  for (const auto& received : app.collector().received()) EXPECT_THAT(received.body, Not(HasSubstr(firecrawlKey)));
+  EXPECT_THAT(app.programOutput(), Not(HasSubstr(firecrawlKey)));
+  EXPECT_THAT(app.programOutput(), Not(HasSubstr("0123456789abcdef")));
 }
 
 TEST(Stories, AKilledRunIsReportedOnceByTheNextLaunch) {

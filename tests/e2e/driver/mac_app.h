@@ -67,6 +67,8 @@ class MacApp {
   // Saves the window as build/screens/e2e/<label>.png.
   void screenshot(const std::string& label);
 
+  // What the program wrote to its standard output and error, all launches so far.
+  std::string programOutput() const;
   // The simulated user's home folder, as seen from the host.
   std::filesystem::path home() const;
   testing::LocalCollector& collector() { return *collector_; }
