@@ -92,6 +92,20 @@ void pastReadiness(MacApp& app, const std::string& next) {
   app.waitFor(next);
 }
 
+// Presses "Skip" on every stage and "Finish here" at the gate until the outcome.
+void skipToOutcome(MacApp& app) {
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (!app.isShown("outcome-screen") && std::chrono::steady_clock::now() < deadline) {
+    if (app.isShown("keep-going-screen")) {
+      app.click("finish-here");
+    } else if (app.isShown("stage-skip")) {
+      app.click("stage-skip");
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  app.waitFor("outcome-screen", 60s);
+}
+
 // The keys of each event's data, as the catalogue gives them (those sent in
 // these stories).
 const std::map<std::string, std::set<std::string>>& eventKeys() {
@@ -344,6 +358,93 @@ TEST(Stories, AKilledRunIsReportedOnceByTheNextLaunch) {
               ElementsAre("consent_given", "app_launched", "experience_bucket", "diagnosis_reached",  // killed here
                           "app_launched", "previous_run_unclean", "app_quit", "app_launched", "app_quit"));
   EXPECT_THAT(storedDefaults(app), HasSubstr("\"com.quillora.bnch.python.consented\": true"));
+  expectCatalogueShapes(app);
+}
+
+TEST(Stories, PyenvKeepsThePythonCommandAndTheOutcomeSaysSo) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app("pyenv-owns-python");
+  firstLaunch(app);
+  const std::string zprofile = fileText(app.home() / ".zprofile");
+  app.click("diagnosis-continue");
+  app.waitFor("competing-owner-screen");
+  app.screenshot("competing-owner");
+  app.click("competing-owner-continue");
+  skipToOutcome(app);
+  app.screenshot("outcome-limitation");
+  EXPECT_THAT(app.property("outcome-limitation", "text").get<std::string>(),
+              ::testing::StartsWith("pyenv still controls the python command on this Mac."));
+  EXPECT_EQ(app.quit(), 0);
+
+  EXPECT_EQ(data(app.waitForEvent("competing_owner_surfaced")).at("owner"), JSONValue("pyenv"));
+  const JSONObject action = data(app.waitForEvent("competing_owner_action"));
+  EXPECT_EQ(action.at("owner"), JSONValue("pyenv"));
+  EXPECT_EQ(action.at("action"), JSONValue("continue"));
+  EXPECT_EQ(fileText(app.home() / ".zprofile"), zprofile);  // every stage skipped: nothing changed
+  expectCatalogueShapes(app);
+}
+
+// The readiness warnings of a Mac without a network and of an old macOS, with
+// each of their two choices.
+TEST(Stories, ReadinessWarningsAndTheirChoices) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  struct Case {
+    const char* scenario;
+    const char* choice;  // "continue" or "stop"
+    const char* event;
+    JSONObject expected;
+  };
+  const Case cases[] = {
+      {"offline",
+       "continue",
+       "network_warning_action",
+       {{"action", JSONValue("continue")}, {"verdict", JSONValue("unreachable")}}},
+      {"old-macos", "stop", "macos_advisory_action", {{"action", JSONValue("stop")}, {"macos_major", JSONValue(13)}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    MacApp app(c.scenario);
+    firstLaunch(app);
+    app.click("diagnosis-continue");
+    app.waitFor("readiness-screen");
+    app.screenshot(std::string("readiness-") + c.scenario);
+    app.click(std::string("readiness-") + c.choice);
+    if (std::string_view(c.choice) == "stop") {
+      app.waitFor("welcome-screen");
+    } else {
+      skipToOutcome(app);
+      app.screenshot(std::string("outcome-") + c.scenario);
+      // Offline, whether a package installs cannot be told: the checklist leaves it out.
+      EXPECT_TRUE(app.showsText("A project can be created"));
+      EXPECT_FALSE(app.showsText("A package installs and imports"));
+    }
+    EXPECT_EQ(data(app.waitForEvent(c.event)), c.expected);
+    EXPECT_EQ(app.quit(), 0);
+    expectCatalogueShapes(app);
+  }
+}
+
+// A person who is not an administrator: the Command Line Tools cannot be
+// installed, and the failure ramp says what to do instead.
+TEST(Stories, AStandardUserCannotInstallTheCommandLineToolsAndIsToldWhatToDo) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app("standard-user");
+  firstLaunch(app);
+  app.click("diagnosis-continue");
+  app.click("clt");
+  app.waitFor("setup-action-continue", 60s);
+  app.click("setup-action-continue");
+  app.waitFor("failure-ramp");
+  app.screenshot("failure-ramp-standard-user");
+  const std::string ramp = app.property("failure-ramp-text", "text").get<std::string>();
+  EXPECT_THAT(ramp, HasSubstr("is not in the sudoers file."));
+  EXPECT_THAT(ramp, HasSubstr("open Terminal and run  xcode-select --install"));
+  EXPECT_TRUE(app.isShown("failure-ramp-copy"));
+  EXPECT_EQ(app.quit(), 0);
+  const JSONObject failed = data(app.waitForEvent("remediation_failed"));
+  EXPECT_EQ(failed.at("remediation_id"), JSONValue("clt"));
+  EXPECT_EQ(failed.at("reason"), JSONValue("nonzero_exit"));
+  EXPECT_FALSE(fs::exists(app.home().parent_path().parent_path() / "Library/Developer/CommandLineTools"));
   expectCatalogueShapes(app);
 }
 

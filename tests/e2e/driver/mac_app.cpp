@@ -243,6 +243,8 @@ void MacApp::waitFor(const std::string& name, std::chrono::milliseconds limit) {
   waitUntil("the control " + name, "find " + name, "found", limit);
 }
 
+bool MacApp::showsText(const std::string& text) { return sendOK("text " + text).value("found", false); }
+
 void MacApp::waitForText(const std::string& text, std::chrono::milliseconds limit) {
   waitUntil("the text \"" + text + "\"", "text " + text, "found", limit);
 }

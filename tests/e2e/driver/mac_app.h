@@ -60,6 +60,8 @@ class MacApp {
   bool isShown(const std::string& name);
   // Waits for the control; the screen must have stopped moving.
   void waitFor(const std::string& name, std::chrono::milliseconds limit = defaultWait);
+  // Whether a visible item shows this text now (part of its text).
+  bool showsText(const std::string& text);
   void waitForText(const std::string& text, std::chrono::milliseconds limit = defaultWait);
   void click(const std::string& name, std::chrono::milliseconds limit = defaultWait);
   void type(const std::string& name, const std::string& text, std::chrono::milliseconds limit = defaultWait);
