@@ -191,16 +191,20 @@ TEST(Stories, AFreshMacToTheDiagnosisThenASecondLaunchAsksNothingAgain) {
   EXPECT_THAT(defaults, Not(HasSubstr("bnch_run_in_progress")));
   for (const char* file : {".zprofile", ".zshrc", ".env"}) EXPECT_FALSE(fs::exists(app.home() / file)) << file;
 
-  // The second launch: no consent, no experience question, and the first run quit cleanly.
+  // The second launch: no consent, no experience question, and the first run quit
+  // cleanly. Closing the last window ends the program as cleanly as quitting.
   app.launch();
   app.waitFor("welcome-screen");
   app.click("welcome-diagnose-button");
   app.waitFor("diagnosis-screen", 60s);
   EXPECT_FALSE(app.isShown("experience-screen"));
   app.waitForEvent("diagnosis_reached", 2);
-  EXPECT_EQ(app.quit(), 0);
+  EXPECT_EQ(app.closeWindow(), 0);
   EXPECT_THAT(eventsSoFar(app), ElementsAre("consent_given", "app_launched", "experience_bucket", "diagnosis_reached",
                                             "app_quit", "app_launched", "diagnosis_reached", "app_quit"));
+  const std::vector<std::string> all = app.eventNamesSentOrPending();
+  ASSERT_GE(all.size(), 2u);
+  EXPECT_THAT(std::vector(all.end() - 2, all.end()), ElementsAre("window_closed", "app_quit"));
   expectCatalogueShapes(app);
 }
 

@@ -203,6 +203,11 @@ int MacApp::quit() {
   return exitStatus("wait");
 }
 
+int MacApp::closeWindow() {
+  sendOK("close");
+  return exitStatus("wait");
+}
+
 int MacApp::kill() { return exitStatus("kill"); }
 
 nlohmann::json MacApp::send(const std::string& command) {

@@ -53,6 +53,8 @@ class MacApp {
   void launch();
   // Asks it to quit (the Quit menu item) and returns its exit status.
   int quit();
+  // Closes the window (its close button) and returns the exit status.
+  int closeWindow();
   // Kills it with SIGKILL, as a forced quit or a crash does; returns its exit status.
   int kill();
 
