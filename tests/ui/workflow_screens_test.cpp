@@ -122,6 +122,8 @@ struct StepCase {
   std::vector<const char*> notShown;
 };
 
+void PrintTo(const StepCase& c, std::ostream* out) { *out << c.name; }
+
 class WorkflowSteps : public WorkflowScreens, public ::testing::WithParamInterface<StepCase> {};
 
 // Each step of the flow: its window title, its texts and its controls.
