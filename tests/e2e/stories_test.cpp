@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <map>
 #include <set>
@@ -68,16 +69,26 @@ std::string firstLaunch(MacApp& app) {
   return text(app.waitForEvent("app_launched"), "run_id");
 }
 
-// Runs the install an action button starts (none: one already started), through
-// to its Continue; the install must have ended without a failure.
-void install(MacApp& app, const std::string& action, const std::string& label) {
+// On the stage `domain`, runs the install an action button starts (none: one
+// already started), through to its Continue; the install must have ended
+// without a failure.
+void install(MacApp& app, const std::string& domain, const std::string& action) {
+  app.waitFor("stage-" + domain);
   if (!action.empty()) app.click(action);
   app.waitFor("setup-action-progress-view");
   app.waitFor("setup-action-continue", 180s);
-  app.screenshot("progress-" + label);
+  app.screenshot("progress-" + domain);
   app.click("setup-action-continue");
   if (app.isShown("failure-ramp")) {
     ADD_FAILURE() << action << " failed: " << app.property("failure-ramp-text", "text").dump();
+  }
+}
+
+// Skips each of these stages, in turn.
+void skip(MacApp& app, std::initializer_list<const char*> domains) {
+  for (const char* domain : domains) {
+    app.waitFor(std::string("stage-") + domain);
+    app.click("stage-skip");
   }
 }
 
@@ -218,42 +229,31 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   pastReadiness(app, "stage-clt");
   app.screenshot("stage-clt");
   install(app, "clt", "clt");  // the password dialog is the simulated Mac's osascript
-  app.waitFor("stage-shell-config");
   install(app, "shell-config", "shell-config");
-  app.waitFor("stage-homebrew");
   install(app, "homebrew", "homebrew");
   app.waitFor("stage-warp");
   app.screenshot("stage-warp");
-  app.click("stage-skip");
-  app.waitFor("stage-python");
-  install(app, "brew:uv", "python");
-  app.waitFor("stage-python-project");
-  install(app, "create-project", "python-project");
+  skip(app, {"warp"});
+  install(app, "python", "brew:uv");
+  install(app, "python-project", "create-project");
   app.click("keep-going");
-  app.waitFor("stage-ai-claude");
-  install(app, "install-selected", "ai-claude");  // Claude Desktop and Claude Code, ticked by default
-  for (const char* stage : {"stage-codex", "stage-project"}) {
-    app.waitFor(stage);
-    app.click("stage-skip");
-  }
+  install(app, "ai-claude", "install-selected");  // Claude Desktop and Claude Code, ticked by default
+  skip(app, {"codex", "project"});
   app.waitFor("stage-skills");
   app.click("skill-downloads-cleanup");
-  install(app, "add-skills", "skills");
+  install(app, "skills", "add-skills");
   app.waitFor("stage-mcp");
   app.click("mcp-firecrawl");
   app.type("mcp-key-firecrawl", firecrawlKey);
   app.screenshot("stage-mcp");
-  install(app, "add-mcp", "mcp");
-  for (const char* stage : {"stage-editor", "stage-notes", "stage-languages", "stage-agent-docs"}) {
-    app.waitFor(stage);
-    app.click("stage-skip");
-  }
+  install(app, "mcp", "add-mcp");
+  skip(app, {"editor", "notes", "languages", "agent-docs"});
   app.waitFor("stage-git");
   app.type("git-name", "Alice Liddell");
   app.type("git-email", "alice@example.com");
   app.click("git-setup");
   app.waitForText("copied to the clipboard", 60s);
-  install(app, "", "git");
+  install(app, "git", "");  // the last stage: verification follows
   app.waitFor("outcome-screen", 120s);
   app.screenshot("outcome");
   EXPECT_FALSE(app.isShown("outcome-limitation"));
