@@ -338,6 +338,18 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   for (const auto& received : app.collector().received()) EXPECT_THAT(received.body, Not(HasSubstr(firecrawlKey)));
   EXPECT_THAT(app.programOutput(), Not(HasSubstr(firecrawlKey)));
   EXPECT_THAT(app.programOutput(), Not(HasSubstr("0123456789abcdef")));
+
+  // A second launch finds the Mac set up: nothing asked again, only the declined
+  // Warp offer left, and no report of an unclean end.
+  app.launch();
+  app.click("welcome-diagnose-button");
+  app.waitFor("diagnosis-screen", 60s);
+  EXPECT_FALSE(app.isShown("experience-screen"));
+  const JSONObject second = data(app.waitForEvent("diagnosis_reached", 2));
+  EXPECT_EQ(second.at("fixable_domains"), JSONValue(JSONValue::Array{JSONValue("warp")}));
+  EXPECT_EQ(second.at("blocked_count"), JSONValue(0));
+  EXPECT_EQ(app.quit(), 0);
+  EXPECT_THAT(app.eventNames(), Not(::testing::Contains("previous_run_unclean")));
 }
 
 TEST(Stories, AKilledRunIsReportedOnceByTheNextLaunch) {
