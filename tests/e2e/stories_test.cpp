@@ -464,5 +464,94 @@ TEST(Stories, AStandardUserCannotInstallTheCommandLineToolsAndIsToldWhatToDo) {
   expectCatalogueShapes(app);
 }
 
+// Goes through the stages to the outcome: a stage named in `installs` is
+// installed by clicking those controls (the last starts the install), any other
+// is skipped, the gate is passed.
+void throughStages(MacApp& app, const std::map<std::string, std::vector<std::string>>& installs) {
+  static const char* const domains[] = {"clt",       "shell-config", "homebrew",   "warp",   "python", "python-project",
+                                        "ai-claude", "codex",        "project",    "skills", "mcp",    "editor",
+                                        "notes",     "languages",    "agent-docs", "git"};
+  std::set<std::string> done;
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  while (!app.isShown("outcome-screen") && std::chrono::steady_clock::now() < deadline) {
+    if (app.isShown("keep-going-screen")) app.click("keep-going");
+    for (const char* domain : domains) {
+      if (!app.isShown(std::string("stage-") + domain)) continue;
+      const auto install = installs.find(domain);
+      if (install != installs.end() && done.insert(domain).second) {
+        for (std::size_t i = 0; i + 1 < install->second.size(); ++i) app.click(install->second[i]);
+        bnch::e2e::install(app, domain, install->second.back());
+      } else {
+        app.click("stage-skip");
+      }
+      break;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  app.waitFor("outcome-screen", 60s);
+}
+
+TEST(Stories, APersonsOwnSetUpKeepsEveryByteAndASecondRunChangesNothing) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app(BNCH_E2E_SCENARIOS "/rich-mac.json");
+  // A run from the diagnosis on: the stages named installed, every other skipped.
+  const auto fullRun = [&app](const std::map<std::string, std::vector<std::string>>& installs) {
+    app.click("diagnosis-continue", 60s);
+    throughStages(app, installs);
+    app.click("outcome-resolved");
+    app.click("satisfaction-done");
+    app.waitFor("welcome-screen");
+    EXPECT_EQ(app.quit(), 0);
+  };
+  const std::map<std::string, std::vector<std::string>> agents = {{"ai-claude", {"install-selected"}},
+                                                                  {"codex", {"install-selected"}}};
+  firstLaunch(app);
+  const fs::path home = app.home();
+  const auto snapshot = [&home] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(home)) {
+      const std::string name = fs::relative(entry.path(), home).string();
+      if (entry.is_regular_file() && !name.starts_with("Library") && !name.starts_with(".cache")) {
+        files[name] = fileText(entry.path());
+      }
+    }
+    return files;
+  };
+  const auto before = snapshot();
+  auto withFirecrawl = agents;
+  withFirecrawl["mcp"] = {"mcp-firecrawl", "add-mcp"};
+  fullRun(withFirecrawl);
+  const auto after = snapshot();
+  // Text files keep the person's bytes with the additions after them; Claude
+  // Code's JSON is read and written again, and keeps every value of theirs.
+  EXPECT_EQ(after.at(".zshrc"), before.at(".zshrc"));
+  for (const char* file : {".zprofile", ".codex/config.toml"}) {
+    EXPECT_TRUE(after.at(file).starts_with(before.at(file))) << file;
+  }
+  const auto claude = nlohmann::json::parse(after.at(".claude.json"));
+  const auto theirs = nlohmann::json::parse(before.at(".claude.json"));
+  EXPECT_EQ(claude.at("numStartups"), theirs.at("numStartups"));
+  EXPECT_EQ(claude.at("mcpServers").at("mine"), theirs.at("mcpServers").at("mine"));
+  // Each file the run changed has one backup, holding what the person had.
+  int changed = 0, backups = 0;
+  for (const auto& [name, text] : before) {
+    if (after.at(name) == text) continue;
+    ++changed;
+    EXPECT_EQ(after.contains(name + ".bak") ? after.at(name + ".bak") : "", text) << name;
+  }
+  for (const auto& [name, text] : after) backups += name.ends_with(".bak") ? 1 : 0;
+  EXPECT_EQ(changed, 3);
+  EXPECT_EQ(backups, changed);
+
+  // The same run again changes nothing.
+  app.launch();
+  app.click("welcome-diagnose-button");
+  fullRun(agents);  // Firecrawl is there now: it cannot be ticked again
+  const auto again = snapshot();
+  for (const auto& [name, text] : again) {
+    EXPECT_TRUE(after.contains(name) && after.at(name) == text) << name << " changed in the second run:\n" << text;
+  }
+}
+
 }  // namespace
 }  // namespace bnch::e2e
