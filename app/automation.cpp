@@ -1,5 +1,6 @@
 #include "app/automation.h"
 
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -8,6 +9,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <cstdio>
@@ -141,11 +143,40 @@ class AutomationEndpoint : public QObject {
   QLocalServer server_;
 };
 
+// The offscreen platform, which the end-to-end tests render with, opens no web
+// address; this hands each to the program BROWSER names (in the simulated Mac,
+// macOS's `open`), as a desktop platform would.
+class BrowserStandIn : public QObject {
+  Q_OBJECT
+
+ public:
+  BrowserStandIn(QObject* parent, QString browser) : QObject(parent), browser_(std::move(browser)) {
+    for (const char* scheme : {"http", "https"}) QDesktopServices::setUrlHandler(scheme, this, "openUrl");
+  }
+  ~BrowserStandIn() override {
+    for (const char* scheme : {"http", "https"}) QDesktopServices::unsetUrlHandler(scheme);
+  }
+
+ public slots:
+  void openUrl(const QUrl& url) {
+    if (!QProcess::startDetached(browser_, {url.toString()})) {
+      std::fprintf(stderr, "automation: couldn't start %s for %s\n", qPrintable(browser_), qPrintable(url.toString()));
+    }
+  }
+
+ private:
+  QString browser_;
+};
+
 }  // namespace
 
 void startAutomationIfAsked(QQuickWindow& window) {
   if (const QString path = qEnvironmentVariable(socketVariable); !path.isEmpty()) {
     new AutomationEndpoint(window, path);
+    const QString browser = qEnvironmentVariable("BROWSER");
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") && !browser.isEmpty()) {
+      new BrowserStandIn(&window, browser);
+    }
   }
 }
 
@@ -174,3 +205,5 @@ ProductConfig networkCheckRedirectedIfAsked(const ProductConfig& product) {
 }
 
 }  // namespace bnch
+
+#include "automation.moc"

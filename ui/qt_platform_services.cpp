@@ -17,7 +17,7 @@ Q_LOGGING_CATEGORY(platformLog, "bnch.platform")
 // The non-native dialog of Qt Quick, the same on every system.
 constexpr const char* folderDialogSource = R"(
 import QtQuick.Dialogs
-FolderDialog { objectName: "folder-chooser" }
+FolderDialog { objectName: "folder-chooser"; acceptLabel: "Choose" }
 )";
 
 // Hands the dialog's answer to the caller once, then disposes of the dialog.

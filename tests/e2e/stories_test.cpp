@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <map>
 #include <set>
@@ -68,16 +69,26 @@ std::string firstLaunch(MacApp& app) {
   return text(app.waitForEvent("app_launched"), "run_id");
 }
 
-// Runs the install an action button starts, through to its Continue; the install
-// must have ended without a failure.
-void install(MacApp& app, const std::string& action, const std::string& label) {
-  app.click(action);
+// On the stage `domain`, runs the install an action button starts (none: one
+// already started), through to its Continue; the install must have ended
+// without a failure.
+void install(MacApp& app, const std::string& domain, const std::string& action) {
+  app.waitFor("stage-" + domain);
+  if (!action.empty()) app.click(action);
   app.waitFor("setup-action-progress-view");
   app.waitFor("setup-action-continue", 180s);
-  app.screenshot("progress-" + label);
+  app.screenshot("progress-" + domain);
   app.click("setup-action-continue");
   if (app.isShown("failure-ramp")) {
     ADD_FAILURE() << action << " failed: " << app.property("failure-ramp-text", "text").dump();
+  }
+}
+
+// Skips each of these stages, in turn.
+void skip(MacApp& app, std::initializer_list<const char*> domains) {
+  for (const char* domain : domains) {
+    app.waitFor(std::string("stage-") + domain);
+    app.click("stage-skip");
   }
 }
 
@@ -90,6 +101,20 @@ void pastReadiness(MacApp& app, const std::string& next) {
     std::this_thread::sleep_for(100ms);
   }
   app.waitFor(next);
+}
+
+// Presses "Skip" on every stage and "Finish here" at the gate until the outcome.
+void skipToOutcome(MacApp& app) {
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (!app.isShown("outcome-screen") && std::chrono::steady_clock::now() < deadline) {
+    if (app.isShown("keep-going-screen")) {
+      app.click("finish-here");
+    } else if (app.isShown("stage-skip")) {
+      app.click("stage-skip");
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  app.waitFor("outcome-screen", 60s);
 }
 
 // The keys of each event's data, as the catalogue gives them (those sent in
@@ -123,6 +148,8 @@ const std::map<std::string, std::set<std::string>>& eventKeys() {
       {"outcome_reported", {"engine_outcome", "self_report"}},
       {"nps_shown", {}},
       {"nps_submitted", {"score", "reason"}},
+      {"claude_desktop_installed", {}},
+      {"claude_cli_installed", {}},
       {"offer_shown", {"offer_id", "offer_surface", "eligibility_reason", "next_step", "goal"}},
       {"offer_action", {"offer_id", "offer_surface", "action", "result", "next_step"}},
   };
@@ -175,18 +202,24 @@ TEST(Stories, AFreshMacToTheDiagnosisThenASecondLaunchAsksNothingAgain) {
   EXPECT_THAT(defaults, Not(HasSubstr("bnch_run_in_progress")));
   for (const char* file : {".zprofile", ".zshrc", ".env"}) EXPECT_FALSE(fs::exists(app.home() / file)) << file;
 
-  // The second launch: no consent, no experience question, and the first run quit cleanly.
+  // The second launch: no consent, no experience question, and the first run quit
+  // cleanly. Closing the last window ends the program as cleanly as quitting.
   app.launch();
   app.waitFor("welcome-screen");
   app.click("welcome-diagnose-button");
   app.waitFor("diagnosis-screen", 60s);
   EXPECT_FALSE(app.isShown("experience-screen"));
   app.waitForEvent("diagnosis_reached", 2);
-  EXPECT_EQ(app.quit(), 0);
+  EXPECT_EQ(app.closeWindow(), 0);
   EXPECT_THAT(eventsSoFar(app), ElementsAre("consent_given", "app_launched", "experience_bucket", "diagnosis_reached",
                                             "app_quit", "app_launched", "diagnosis_reached", "app_quit"));
+  const std::vector<std::string> all = app.eventNamesSentOrPending();
+  ASSERT_GE(all.size(), 2u);
+  EXPECT_THAT(std::vector(all.end() - 2, all.end()), ElementsAre("window_closed", "app_quit"));
   expectCatalogueShapes(app);
 }
+
+constexpr const char* firecrawlKey = "fc-0123456789abcdef0123456789abcdef";
 
 TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
@@ -196,18 +229,31 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   pastReadiness(app, "stage-clt");
   app.screenshot("stage-clt");
   install(app, "clt", "clt");  // the password dialog is the simulated Mac's osascript
-  app.waitFor("stage-shell-config");
   install(app, "shell-config", "shell-config");
-  app.waitFor("stage-homebrew");
   install(app, "homebrew", "homebrew");
   app.waitFor("stage-warp");
   app.screenshot("stage-warp");
-  app.click("stage-skip");
-  app.waitFor("stage-python");
-  install(app, "brew:uv", "python");
-  app.waitFor("stage-python-project");
-  app.click("stage-skip");
-  app.click("finish-here");
+  skip(app, {"warp"});
+  install(app, "python", "brew:uv");
+  install(app, "python-project", "create-project");
+  app.click("keep-going");
+  install(app, "ai-claude", "install-selected");  // Claude Desktop and Claude Code, ticked by default
+  skip(app, {"codex", "project"});
+  app.waitFor("stage-skills");
+  app.click("skill-downloads-cleanup");
+  install(app, "skills", "add-skills");
+  app.waitFor("stage-mcp");
+  app.click("mcp-firecrawl");
+  app.type("mcp-key-firecrawl", firecrawlKey);
+  app.screenshot("stage-mcp");
+  install(app, "mcp", "add-mcp");
+  skip(app, {"editor", "notes", "languages", "agent-docs"});
+  app.waitFor("stage-git");
+  app.type("git-name", "Alice Liddell");
+  app.type("git-email", "alice@example.com");
+  app.click("git-setup");
+  app.waitForText("copied to the clipboard", 60s);
+  install(app, "git", "");  // the last stage: verification follows
   app.waitFor("outcome-screen", 120s);
   app.screenshot("outcome");
   EXPECT_FALSE(app.isShown("outcome-limitation"));
@@ -225,19 +271,31 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
   // The events, each once and in order (a host short of disk space adds its warning's choice).
   std::vector<std::string> events = eventsSoFar(app);
   std::erase(events, "disk_warning_action");
-  EXPECT_THAT(events,
-              ElementsAre("consent_given", "app_launched", "experience_bucket", "diagnosis_reached", "network_check",
-                          "disk_space_check", "remediation_applied", "remediation_completed", "remediation_applied",
-                          "remediation_completed", "remediation_applied", "remediation_completed", "offer_shown",
-                          "offer_action", "remediation_applied", "remediation_completed", "verify_passed",
-                          "outcome_reported", "nps_shown", "nps_submitted", "app_quit"));
+  std::vector<std::string> expected = {"consent_given",     "app_launched",  "experience_bucket",
+                                       "diagnosis_reached", "network_check", "disk_space_check"};
+  const auto installs = [&expected](int count) {
+    for (int i = 0; i < count; ++i) expected.insert(expected.end(), {"remediation_applied", "remediation_completed"});
+  };
+  installs(3);  // Command Line Tools, shell configuration, Homebrew
+  expected.insert(expected.end(), {"offer_shown", "offer_action"});
+  installs(1);  // uv
+  expected.push_back("verify_passed");
+  installs(2);  // the example project, Claude Desktop
+  expected.push_back("claude_desktop_installed");
+  installs(1);
+  expected.push_back("claude_cli_installed");
+  installs(6);  // two skills, Firecrawl, the Git identity, the GitHub CLI, the sign-in
+  expected.insert(expected.end(), {"outcome_reported", "nps_shown", "nps_submitted", "app_quit"});
+  EXPECT_EQ(events, expected);
   std::vector<std::string> installed;
   for (const JSONObject& record : app.collector().delivered()) {
     if (text(record, "event_name") != "remediation_completed") continue;
     installed.push_back(text(data(record), "remediation_id"));
     EXPECT_EQ(data(record).at("attempt"), JSONValue(1));
   }
-  EXPECT_THAT(installed, ElementsAre("clt", "shell-config", "homebrew", "brew:uv"));
+  EXPECT_THAT(installed, ElementsAre("clt", "shell-config", "homebrew", "brew:uv", "example:python", "brew:claude",
+                                     "brew:claude-code@latest", "skill:avoid-ai-writing", "skill:downloads-cleanup",
+                                     "mcp:firecrawl", "git:config", "brew:gh", "git:gh-auth"));
   EXPECT_EQ(data(app.waitForEvent("network_check")).at("verdict"), JSONValue("ok"));
   EXPECT_EQ(data(app.waitForEvent("offer_action")).at("action"), JSONValue("dismissed"));
   EXPECT_EQ(data(app.waitForEvent("verify_passed")).at("engine_outcome"), JSONValue("likely_resolved"));
@@ -265,7 +323,33 @@ TEST(Stories, AFreshMacThroughThePrimaryPathToTheOutcomeAndBackHome) {
     EXPECT_TRUE(fileText(home / file).starts_with(backup)) << file << " lost what it held before";
   }
   EXPECT_EQ(fs::status(home / ".env").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_TRUE(fs::is_empty(home / "Documents"));  // the example project was declined
+  EXPECT_TRUE(fs::exists(home / "Documents/Python-Example-Project/pyproject.toml"));
+  const std::string gitconfig = fileText(home / ".gitconfig");
+  EXPECT_THAT(gitconfig, HasSubstr("name = Alice Liddell"));
+  EXPECT_THAT(gitconfig, HasSubstr("email = alice@example.com"));
+  // The sign-in opened the browser once, at GitHub's device page.
+  EXPECT_EQ(fileText(root / ".macsim/state/opened"), "https://github.com/login/device\n");
+
+  // The Firecrawl key is in Claude Code's configuration, which only the person may
+  // read, and in no usage event and no line the program logged.
+  EXPECT_THAT(fileText(home / ".claude.json"), HasSubstr(firecrawlKey));
+  EXPECT_EQ(fs::status(home / ".claude.json").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  for (const auto& received : app.collector().received()) EXPECT_THAT(received.body, Not(HasSubstr(firecrawlKey)));
+  EXPECT_THAT(app.programOutput(), Not(HasSubstr(firecrawlKey)));
+  EXPECT_THAT(app.programOutput(), Not(HasSubstr("0123456789abcdef")));
+
+  // A second launch finds the Mac set up: nothing asked again, only the declined
+  // Warp offer left, and no report of an unclean end.
+  app.launch();
+  app.click("welcome-diagnose-button");
+  app.waitFor("diagnosis-screen", 60s);
+  EXPECT_FALSE(app.isShown("experience-screen"));
+  const JSONObject second = data(app.waitForEvent("diagnosis_reached", 2));
+  EXPECT_EQ(second.at("fixable_domains"), JSONValue(JSONValue::Array{JSONValue("warp")}));
+  EXPECT_EQ(second.at("blocked_count"), JSONValue(0));
+  EXPECT_EQ(app.quit(), 0);
+  EXPECT_THAT(app.eventNames(), Not(::testing::Contains("previous_run_unclean")));
 }
 
 TEST(Stories, AKilledRunIsReportedOnceByTheNextLaunch) {
@@ -291,6 +375,182 @@ TEST(Stories, AKilledRunIsReportedOnceByTheNextLaunch) {
                           "app_launched", "previous_run_unclean", "app_quit", "app_launched", "app_quit"));
   EXPECT_THAT(storedDefaults(app), HasSubstr("\"com.quillora.bnch.python.consented\": true"));
   expectCatalogueShapes(app);
+}
+
+TEST(Stories, PyenvKeepsThePythonCommandAndTheOutcomeSaysSo) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app("pyenv-owns-python");
+  firstLaunch(app);
+  const std::string zprofile = fileText(app.home() / ".zprofile");
+  app.click("diagnosis-continue");
+  app.waitFor("competing-owner-screen");
+  app.screenshot("competing-owner");
+  app.click("competing-owner-continue");
+  skipToOutcome(app);
+  app.screenshot("outcome-limitation");
+  EXPECT_THAT(app.property("outcome-limitation", "text").get<std::string>(),
+              ::testing::StartsWith("pyenv still controls the python command on this Mac."));
+  EXPECT_EQ(app.quit(), 0);
+
+  EXPECT_EQ(data(app.waitForEvent("competing_owner_surfaced")).at("owner"), JSONValue("pyenv"));
+  const JSONObject action = data(app.waitForEvent("competing_owner_action"));
+  EXPECT_EQ(action.at("owner"), JSONValue("pyenv"));
+  EXPECT_EQ(action.at("action"), JSONValue("continue"));
+  EXPECT_EQ(fileText(app.home() / ".zprofile"), zprofile);  // every stage skipped: nothing changed
+  expectCatalogueShapes(app);
+}
+
+// The readiness warnings of a Mac without a network and of an old macOS, with
+// each of their two choices.
+TEST(Stories, ReadinessWarningsAndTheirChoices) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  struct Case {
+    const char* scenario;
+    const char* choice;  // "continue" or "stop"
+    const char* event;
+    JSONObject expected;
+  };
+  const Case cases[] = {
+      {"offline",
+       "continue",
+       "network_warning_action",
+       {{"action", JSONValue("continue")}, {"verdict", JSONValue("unreachable")}}},
+      {"old-macos", "stop", "macos_advisory_action", {{"action", JSONValue("stop")}, {"macos_major", JSONValue(13)}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    MacApp app(c.scenario);
+    firstLaunch(app);
+    app.click("diagnosis-continue");
+    app.waitFor("readiness-screen");
+    app.screenshot(std::string("readiness-") + c.scenario);
+    app.click(std::string("readiness-") + c.choice);
+    if (std::string_view(c.choice) == "stop") {
+      app.waitFor("welcome-screen");
+    } else {
+      skipToOutcome(app);
+      app.screenshot(std::string("outcome-") + c.scenario);
+      // Offline, whether a package installs cannot be told: the checklist leaves it out.
+      EXPECT_TRUE(app.showsText("A project can be created"));
+      EXPECT_FALSE(app.showsText("A package installs and imports"));
+    }
+    EXPECT_EQ(data(app.waitForEvent(c.event)), c.expected);
+    EXPECT_EQ(app.quit(), 0);
+    expectCatalogueShapes(app);
+  }
+}
+
+// A person who is not an administrator: the Command Line Tools cannot be
+// installed, and the failure ramp says what to do instead.
+TEST(Stories, AStandardUserCannotInstallTheCommandLineToolsAndIsToldWhatToDo) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app("standard-user");
+  firstLaunch(app);
+  app.click("diagnosis-continue");
+  app.click("clt");
+  app.waitFor("setup-action-continue", 60s);
+  app.click("setup-action-continue");
+  app.waitFor("failure-ramp");
+  app.screenshot("failure-ramp-standard-user");
+  const std::string ramp = app.property("failure-ramp-text", "text").get<std::string>();
+  EXPECT_THAT(ramp, HasSubstr("is not in the sudoers file."));
+  EXPECT_THAT(ramp, HasSubstr("open Terminal and run  xcode-select --install"));
+  EXPECT_TRUE(app.isShown("failure-ramp-copy"));
+  EXPECT_EQ(app.quit(), 0);
+  const JSONObject failed = data(app.waitForEvent("remediation_failed"));
+  EXPECT_EQ(failed.at("remediation_id"), JSONValue("clt"));
+  EXPECT_EQ(failed.at("reason"), JSONValue("nonzero_exit"));
+  EXPECT_FALSE(fs::exists(app.home().parent_path().parent_path() / "Library/Developer/CommandLineTools"));
+  expectCatalogueShapes(app);
+}
+
+// Goes through the stages to the outcome: a stage named in `installs` is
+// installed by clicking those controls (the last starts the install), any other
+// is skipped, the gate is passed.
+void throughStages(MacApp& app, const std::map<std::string, std::vector<std::string>>& installs) {
+  static const char* const domains[] = {"clt",       "shell-config", "homebrew",   "warp",   "python", "python-project",
+                                        "ai-claude", "codex",        "project",    "skills", "mcp",    "editor",
+                                        "notes",     "languages",    "agent-docs", "git"};
+  std::set<std::string> done;
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  while (!app.isShown("outcome-screen") && std::chrono::steady_clock::now() < deadline) {
+    if (app.isShown("keep-going-screen")) app.click("keep-going");
+    for (const char* domain : domains) {
+      if (!app.isShown(std::string("stage-") + domain)) continue;
+      const auto install = installs.find(domain);
+      if (install != installs.end() && done.insert(domain).second) {
+        for (std::size_t i = 0; i + 1 < install->second.size(); ++i) app.click(install->second[i]);
+        bnch::e2e::install(app, domain, install->second.back());
+      } else {
+        app.click("stage-skip");
+      }
+      break;
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  app.waitFor("outcome-screen", 60s);
+}
+
+TEST(Stories, APersonsOwnSetUpKeepsEveryByteAndASecondRunChangesNothing) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app(BNCH_E2E_SCENARIOS "/rich-mac.json");
+  // A run from the diagnosis on: the stages named installed, every other skipped.
+  const auto fullRun = [&app](const std::map<std::string, std::vector<std::string>>& installs) {
+    app.click("diagnosis-continue", 60s);
+    throughStages(app, installs);
+    app.click("outcome-resolved");
+    app.click("satisfaction-done");
+    app.waitFor("welcome-screen");
+    EXPECT_EQ(app.quit(), 0);
+  };
+  const std::map<std::string, std::vector<std::string>> agents = {{"ai-claude", {"install-selected"}},
+                                                                  {"codex", {"install-selected"}}};
+  firstLaunch(app);
+  const fs::path home = app.home();
+  const auto snapshot = [&home] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(home)) {
+      const std::string name = fs::relative(entry.path(), home).string();
+      if (entry.is_regular_file() && !name.starts_with("Library") && !name.starts_with(".cache")) {
+        files[name] = fileText(entry.path());
+      }
+    }
+    return files;
+  };
+  const auto before = snapshot();
+  auto withFirecrawl = agents;
+  withFirecrawl["mcp"] = {"mcp-firecrawl", "add-mcp"};
+  fullRun(withFirecrawl);
+  const auto after = snapshot();
+  // Text files keep the person's bytes with the additions after them; Claude
+  // Code's JSON is read and written again, and keeps every value of theirs.
+  EXPECT_EQ(after.at(".zshrc"), before.at(".zshrc"));
+  for (const char* file : {".zprofile", ".codex/config.toml"}) {
+    EXPECT_TRUE(after.at(file).starts_with(before.at(file))) << file;
+  }
+  const auto claude = nlohmann::json::parse(after.at(".claude.json"));
+  const auto theirs = nlohmann::json::parse(before.at(".claude.json"));
+  EXPECT_EQ(claude.at("numStartups"), theirs.at("numStartups"));
+  EXPECT_EQ(claude.at("mcpServers").at("mine"), theirs.at("mcpServers").at("mine"));
+  // Each file the run changed has one backup, holding what the person had.
+  int changed = 0, backups = 0;
+  for (const auto& [name, text] : before) {
+    if (after.at(name) == text) continue;
+    ++changed;
+    EXPECT_EQ(after.contains(name + ".bak") ? after.at(name + ".bak") : "", text) << name;
+  }
+  for (const auto& [name, text] : after) backups += name.ends_with(".bak") ? 1 : 0;
+  EXPECT_EQ(changed, 3);
+  EXPECT_EQ(backups, changed);
+
+  // The same run again changes nothing.
+  app.launch();
+  app.click("welcome-diagnose-button");
+  fullRun(agents);  // Firecrawl is there now: it cannot be ticked again
+  const auto again = snapshot();
+  for (const auto& [name, text] : again) {
+    EXPECT_TRUE(after.contains(name) && after.at(name) == text) << name << " changed in the second run:\n" << text;
+  }
 }
 
 }  // namespace

@@ -206,6 +206,7 @@ TEST_F(Screens, TheFolderChooserOpensOverTheWindowAndACancelAnswersNothing) {
   QObject* dialog = window->findChild<QObject*>("folder-chooser");
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->property("visible").toBool(); }, 3000));
+  EXPECT_EQ(dialog->property("acceptLabel").toString(), "Choose");
   QMetaObject::invokeMethod(dialog, "reject");
   ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 3000));
   EXPECT_EQ(*answer, std::nullopt);

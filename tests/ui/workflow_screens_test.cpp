@@ -122,6 +122,8 @@ struct StepCase {
   std::vector<const char*> notShown;
 };
 
+void PrintTo(const StepCase& c, std::ostream* out) { *out << c.name; }
+
 class WorkflowSteps : public WorkflowScreens, public ::testing::WithParamInterface<StepCase> {};
 
 // Each step of the flow: its window title, its texts and its controls.
@@ -231,12 +233,12 @@ std::vector<StepCase> stepCases() {
       {"applications to tick",
        onStage("ai-claude", readyMac(), brewProbes()),
        "Claude",
-       {{"special-title", "Install Claude"},
+       {{"stage-headline", "Install Claude"},
         {"install-claude-desktop", "Claude Desktop"},
         {"install-claude-cli", "Claude Code CLI"},
         {"install-selected", "Install selected"}},
        {},
-       {"install-homebrew-first"}},
+       {"install-homebrew-first", "special-title"}},
       {"languages",
        onStage("languages", readyMac(), brewProbes()),
        "Languages",
@@ -249,11 +251,11 @@ std::vector<StepCase> stepCases() {
       {"project",
        onStage("project", readyMac(), brewProbes()),
        "Starter Project",
-       {{"special-title", "Set up a project"},
+       {{"stage-headline", "Set up a project"},
         {"create-project", "Install in Documents"},
         {"choose-project-folder", "Choose my folder…"}},
        {},
-       {}},
+       {"special-title"}},
       {"skills",
        onStage("skills", readyMac(), brewProbes()),
        "Skills",
@@ -269,9 +271,9 @@ std::vector<StepCase> stepCases() {
       {"Git",
        onStage("git", readyMac(), brewProbes()),
        "Git",
-       {{"special-title", "Set up Git with GitHub"}, {"git-setup", "Set up Git"}},
+       {{"stage-headline", "Set up Git with GitHub"}, {"git-setup", "Set up Git"}},
        {"git-name", "git-email"},
-       {"git-identity-set"}},
+       {"git-identity-set", "special-title"}},
       {"failure ramp",
        [](WorkflowScreens& t) {
          t.openWorkflow();

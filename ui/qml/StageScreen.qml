@@ -197,7 +197,8 @@ ScreenScaffold {
     // ---- Special stages ----
     Label {
         objectName: "special-title"
-        visible: screen.offersActions && text.length > 0 && screen.kind !== "groupedInstall"
+        // Not repeated when the stage's headline says the same.
+        visible: screen.offersActions && text.length > 0 && text !== screen.title && screen.kind !== "groupedInstall"
         Layout.fillWidth: true
         text: screen.view.specialTitle
         color: Theme.text
@@ -320,7 +321,7 @@ ScreenScaffold {
                 checked: !!screen.chosen[modelData.slug]
                 onToggled: (on) => screen.tick(modelData.slug, on)
             }
-            TextField {
+            InputField {
                 objectName: "mcp-key-" + modelData.slug
                 visible: modelData.takesKey && !modelData.added
                 Layout.fillWidth: true
@@ -359,7 +360,7 @@ ScreenScaffold {
             wrapMode: Text.Wrap
             Accessible.name: text
         }
-        TextField {
+        InputField {
             id: gitName
             objectName: "git-name"
             visible: !screen.view.gitIdentitySet
@@ -368,7 +369,7 @@ ScreenScaffold {
             font.pixelSize: Theme.bodySize
             Accessible.name: placeholderText
         }
-        TextField {
+        InputField {
             id: gitEmail
             objectName: "git-email"
             visible: !screen.view.gitIdentitySet

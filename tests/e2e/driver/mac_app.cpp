@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -145,16 +146,15 @@ MacApp::~MacApp() {
 std::string MacApp::launcherLine(std::chrono::milliseconds limit) {
   auto line = readLine(launcherOut_, launcherBuffer_, Clock::now() + limit);
   if (!line) {
-    std::string log;
-    if (std::FILE* file = std::fopen((scratch_.sub("io") / "app.log").c_str(), "r")) {
-      char chunk[4096];
-      for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) log.append(chunk, n);
-      std::fclose(file);
-    }
     throw std::runtime_error("driver: the simulated Mac did not answer within " + seconds(limit) +
-                             "; the program's output:\n" + log);
+                             "; the program's output:\n" + programOutput());
   }
   return *line;
+}
+
+std::string MacApp::programOutput() const {
+  std::ifstream in(scratch_.sub("io") / "app.log", std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void MacApp::launch() {
@@ -203,6 +203,11 @@ int MacApp::quit() {
   return exitStatus("wait");
 }
 
+int MacApp::closeWindow() {
+  sendOK("close");
+  return exitStatus("wait");
+}
+
 int MacApp::kill() { return exitStatus("kill"); }
 
 nlohmann::json MacApp::send(const std::string& command) {
@@ -243,6 +248,8 @@ void MacApp::waitFor(const std::string& name, std::chrono::milliseconds limit) {
   waitUntil("the control " + name, "find " + name, "found", limit);
 }
 
+bool MacApp::showsText(const std::string& text) { return sendOK("text " + text).value("found", false); }
+
 void MacApp::waitForText(const std::string& text, std::chrono::milliseconds limit) {
   waitUntil("the text \"" + text + "\"", "text " + text, "found", limit);
 }
@@ -276,26 +283,23 @@ fs::path MacApp::home() const {
 }
 
 std::vector<std::string> MacApp::eventNamesSentOrPending() const {
-  // An event is known by its time stamp and name: one delivered twice (the program
-  // ended before it could strike it from the pending file) or delivered and still
-  // pending counts once.
+  // An event is known by its time stamp, name and data: one delivered twice (the
+  // program ended before it could strike it from the pending file) or delivered
+  // and still pending counts once; two of one name in the same millisecond (two
+  // quick installs) differ in their data.
   std::vector<std::string> names;
-  std::set<std::pair<std::string, std::string>> seen;
-  const auto add = [&](std::string timestamp, std::string name) {
-    if (seen.emplace(std::move(timestamp), name).second) names.push_back(std::move(name));
+  std::set<std::string> seen;
+  const auto add = [&](const std::string& timestamp, const std::string& name, const nlohmann::json& data) {
+    if (seen.insert(timestamp + '\n' + name + '\n' + data.dump()).second) names.push_back(name);
   };
   for (const JSONObject& record : collector_->delivered()) {
-    const auto field = [&record](const char* key) {
-      const auto it = record.find(key);
-      const auto* value = it == record.end() ? nullptr : std::get_if<std::string>(&it->second.value);
-      return value ? *value : std::string();
-    };
-    add(field("client_timestamp"), field("event_name"));
+    const nlohmann::json wire = nlohmann::json::parse(encodeJSON(JSONValue(record)));
+    add(wire.value("client_timestamp", ""), wire.value("event_name", ""), wire.value("event_data", nlohmann::json()));
   }
   std::ifstream pending(home() / "Library" / "Application Support" / "Benchkit for Python" / "pending-events.json");
   if (!pending) return names;
   for (const nlohmann::json& event : nlohmann::json::parse(pending))
-    add(event.at("clientTimestamp"), event.at("eventName"));
+    add(event.at("clientTimestamp"), event.at("eventName"), event.at("eventData"));
   return names;
 }
 

@@ -53,6 +53,8 @@ class MacApp {
   void launch();
   // Asks it to quit (the Quit menu item) and returns its exit status.
   int quit();
+  // Closes the window (its close button) and returns the exit status.
+  int closeWindow();
   // Kills it with SIGKILL, as a forced quit or a crash does; returns its exit status.
   int kill();
 
@@ -60,6 +62,8 @@ class MacApp {
   bool isShown(const std::string& name);
   // Waits for the control; the screen must have stopped moving.
   void waitFor(const std::string& name, std::chrono::milliseconds limit = defaultWait);
+  // Whether a visible item shows this text now (part of its text).
+  bool showsText(const std::string& text);
   void waitForText(const std::string& text, std::chrono::milliseconds limit = defaultWait);
   void click(const std::string& name, std::chrono::milliseconds limit = defaultWait);
   void type(const std::string& name, const std::string& text, std::chrono::milliseconds limit = defaultWait);
@@ -67,6 +71,8 @@ class MacApp {
   // Saves the window as build/screens/e2e/<label>.png.
   void screenshot(const std::string& label);
 
+  // What the program wrote to its standard output and error, all launches so far.
+  std::string programOutput() const;
   // The simulated user's home folder, as seen from the host.
   std::filesystem::path home() const;
   testing::LocalCollector& collector() { return *collector_; }

@@ -34,6 +34,7 @@ const std::map<std::string, std::string>& systemProgramPaths() {
       {"softwareupdate", "/usr/sbin/softwareupdate"},
       {"sudo", "/usr/bin/sudo"},
       {"osascript", "/usr/bin/osascript"},
+      {"open", "/usr/bin/open"},
       {"installer", "/usr/sbin/installer"},
       {"java_home", "/usr/libexec/java_home"},
       {"path_helper", "/usr/libexec/path_helper"},

@@ -130,6 +130,9 @@ std::map<std::string, std::string> sandboxEnvironment(const Scenario& s, const S
       {"LANG", "C.UTF-8"},
       {"__CF_USER_TEXT_ENCODING", "0x1F5:0x0:0x0"},
       {"BNCH_TELEMETRY_DISABLED", "1"},
+      // Qt on Linux opens web addresses with the program BROWSER names (when there is
+      // no xdg-open): here macOS's `open`, as LaunchServices would.
+      {"BROWSER", "/usr/bin/open"},
   };
   if (o.interactive) {
     const char* term = std::getenv("TERM");
