@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 
 namespace bnch {
 

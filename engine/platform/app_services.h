@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/http_fetching.h"
-#include "engine/platform/key_value_store.h"
+#include "engine/platform/key_value_storing.h"
 #include "engine/platform/process_running.h"
 
 namespace bnch {

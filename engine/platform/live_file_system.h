@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 
 namespace bnch {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/platform/key_value_store.h"
+#include "engine/platform/key_value_storing.h"
 
 namespace bnch {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/probes/readiness_config.h"
 #include "engine/probes/readiness_result.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/probes/probe_process.h"
 #include "engine/probes/system_profile.h"
 

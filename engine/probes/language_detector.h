@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/probes/bnch_language.h"
 
 namespace bnch {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/shell_runner.h"
 #include "engine/probes/setup_probe_bundle.h"
 

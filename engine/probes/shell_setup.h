@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 
 namespace bnch::shell_setup {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/config/product_names.h"
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 
 namespace bnch {
 

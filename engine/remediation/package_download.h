@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/config/product_names.h"
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/http_fetching.h"
 #include "engine/remediation/domain_error.h"
 

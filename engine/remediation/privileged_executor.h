@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/process_running.h"
 
 namespace bnch {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/remediation/project_template.h"
 
 namespace bnch {

@@ -71,11 +71,9 @@ void runJob(const RemediationJob& job, const SetupRemediation& remediation) {
       return jobs::installSkill(job, remediation.skill.value());
     case Kind::addMCPServer:
       return jobs::addMCPServer(job, remediation.server.value(), remediation.apiKey);
-    default:
-      job.output("This build cannot run “" + remediation.title() + "” yet.");
-      job.complete(1);
-      return;
   }
+  job.output("Unknown remediation.");
+  job.complete(1);
 }
 
 // Every child of a remediation runs in a new session without a controlling

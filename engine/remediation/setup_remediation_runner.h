@@ -10,7 +10,7 @@
 
 #include "engine/config/product_names.h"
 #include "engine/platform/event_stream.h"
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/http_fetching.h"
 #include "engine/platform/process_running.h"
 #include "engine/platform/run_stream_keep_alive.h"

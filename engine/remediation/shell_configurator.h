@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/config/product_names.h"
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/remediation/writer_report.h"
 
 namespace bnch {

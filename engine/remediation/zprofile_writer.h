@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/config/product_names.h"
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/remediation/file_append_writer.h"
 
 namespace bnch {

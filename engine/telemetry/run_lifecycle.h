@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/platform/key_value_store.h"
+#include "engine/platform/key_value_storing.h"
 #include "engine/probes/system_profile.h"
 #include "engine/telemetry/usage_event_tracking.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/platform/key_value_store.h"
+#include "engine/platform/key_value_storing.h"
 #include "engine/platform/uuid.h"
 
 namespace bnch {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "engine/config/product_names.h"
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/http_fetching.h"
-#include "engine/platform/key_value_store.h"
+#include "engine/platform/key_value_storing.h"
 #include "engine/telemetry/error_text_redaction.h"
 #include "engine/telemetry/telemetry_log.h"
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/shell_runner.h"
 #include "engine/verification/post_install_check.h"
 

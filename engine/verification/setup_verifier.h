@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/shell_runner.h"
 #include "engine/probes/system_profile.h"
 #include "engine/verification/setup_verification_result.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/config/product_names.h"
-#include "engine/platform/key_value_store.h"
+#include "engine/platform/key_value_storing.h"
 
 namespace bnch {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <optional>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "engine/platform/live_file_system.h"
 #include "tests/support/byte_writer_file_system.h"
 #include "tests/support/forwarding_file_system.h"

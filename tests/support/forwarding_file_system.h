@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 
 namespace bnch::testing {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <mutex>
 
-#include "engine/platform/key_value_store.h"
+#include "engine/platform/key_value_storing.h"
 
 namespace bnch::testing {
 

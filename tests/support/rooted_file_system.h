@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/platform/file_system.h"
+#include "engine/platform/file_system_operating.h"
 #include "tests/support/byte_writer_file_system.h"
 #include "tests/support/forwarding_file_system.h"
 
