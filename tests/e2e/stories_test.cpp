@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -375,6 +376,45 @@ TEST(Stories, AKilledRunIsReportedOnceByTheNextLaunch) {
                           "app_launched", "previous_run_unclean", "app_quit", "app_launched", "app_quit"));
   EXPECT_THAT(storedDefaults(app), HasSubstr("\"com.quillora.bnch.python.consented\": true"));
   expectCatalogueShapes(app);
+}
+
+TEST(Stories, ARunKilledDuringAnInstallIsReportedOnceAndDamagesNothing) {
+  if (!systest::sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  MacApp app("fresh-mac");
+  firstLaunch(app);
+  const fs::path home = app.home(), root = home.parent_path().parent_path();
+  const char* const startupFiles[] = {".zprofile", ".zshrc", ".bash_profile", ".env"};
+  std::map<std::string, std::string> before;
+  for (const char* file : startupFiles) before[file] = fileText(home / file);
+  app.click("diagnosis-continue");
+  pastReadiness(app, "stage-clt");
+  app.click("clt");
+  app.waitFor("setup-action-status");
+  EXPECT_EQ(app.kill(), 128 + SIGKILL);
+
+  app.launch();
+  app.waitForEvent("previous_run_unclean");
+  app.screenshot("after-killed-install");
+  EXPECT_EQ(app.quit(), 0);
+  const std::vector<std::string> events = app.eventNamesSentOrPending();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "previous_run_unclean"), 1);
+  // Each start-up file holds what it held, or all of it followed by the
+  // additions, with what it held in its one backup.
+  for (const char* file : startupFiles) {
+    const std::string now = fileText(home / file);
+    if (now == before[file]) continue;
+    EXPECT_TRUE(now.starts_with(before[file])) << file;
+    EXPECT_EQ(fileText(home / (std::string(file) + ".bak")), before[file]) << file;
+  }
+  // A privileged folder the kill left behind is readable by its owner only.
+  for (const fs::path& tmp : {root / "tmp", root / "private/tmp"}) {
+    if (!fs::is_directory(tmp)) continue;
+    for (const auto& entry : fs::directory_iterator(tmp)) {
+      if (!entry.path().filename().string().starts_with("bnch-priv-")) continue;
+      EXPECT_EQ(entry.status().permissions() & (fs::perms::group_all | fs::perms::others_all), fs::perms::none)
+          << entry.path();
+    }
+  }
 }
 
 TEST(Stories, PyenvKeepsThePythonCommandAndTheOutcomeSaysSo) {
