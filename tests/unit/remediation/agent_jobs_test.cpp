@@ -1,6 +1,7 @@
 // Skills and MCP servers for the person's AI agents, run through the runner.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <chrono>
 #include <fstream>
@@ -28,10 +29,12 @@ struct AgentJobs : testing::RemediationRunnerFixture {
   }
   std::string read(const fs::path& path) const { return fs->readString(path); }
   static const AgentSkill& skill(const std::string& slug) {
-    return *std::ranges::find(AgentSkill::offered(), slug, &AgentSkill::slug);
+    const auto& all = AgentSkill::offered();
+    return *std::find_if(all.begin(), all.end(), [&](const AgentSkill& s) { return s.slug == slug; });
   }
   static const MCPServer& server(const std::string& slug) {
-    return *std::ranges::find(MCPServer::offered(), slug, &MCPServer::slug);
+    const auto& all = MCPServer::offered();
+    return *std::find_if(all.begin(), all.end(), [&](const MCPServer& s) { return s.slug == slug; });
   }
 };
 

@@ -83,7 +83,7 @@ struct RemediationRunnerFixture : ::testing::Test {
     return texts;
   }
   static bool saw(const std::vector<RemediationEvent>& events, const std::string& line) {
-    return std::ranges::find(events, RemediationEvent::output(line)) != events.end();
+    return std::find(events.begin(), events.end(), RemediationEvent::output(line)) != events.end();
   }
 };
 

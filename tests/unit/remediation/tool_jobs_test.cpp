@@ -2,6 +2,7 @@
 // scripted programs (and real git and zsh for the Git identity).
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <nlohmann/json.hpp>
 
@@ -194,8 +195,8 @@ TEST_F(ToolJobs, GitHubSignInAsksForTheBrowserOnceAndTrustsOnlyAuthStatus) {
     process->answerShell(setupGit, ScriptedReply::exits(1));  // best effort
     const auto events = run(Kind::githubAuth);
     std::vector<Event> browsers;
-    std::ranges::copy_if(events, std::back_inserter(browsers),
-                         [](const Event& e) { return std::holds_alternative<Event::OpenBrowser>(e.value); });
+    std::copy_if(events.begin(), events.end(), std::back_inserter(browsers),
+                 [](const Event& e) { return std::holds_alternative<Event::OpenBrowser>(e.value); });
     EXPECT_EQ(browsers, c.browser ? std::vector<Event>{*c.browser} : std::vector<Event>{}) << c.name;
     EXPECT_EQ(lines(events).front(), "Starting GitHub sign-in…") << c.name;
     EXPECT_EQ(lines(events).back(), std::string(c.exitCode == 0 ? GitHubText::signedIn : GitHubText::notCompleted))
@@ -257,7 +258,7 @@ TEST(JavaDownloadProgress, ShowsAboutOneLinePerPercentAndEndsOnTheFullSize) {
     EXPECT_EQ(shown.size(), c.lines) << c.name;
     EXPECT_EQ(shown.front(), c.first) << c.name;
     EXPECT_EQ(shown.back(), c.last) << c.name;
-    EXPECT_EQ(std::ranges::adjacent_find(shown), shown.end()) << c.name;
+    EXPECT_EQ(std::adjacent_find(shown.begin(), shown.end()), shown.end()) << c.name;
   }
 }
 
