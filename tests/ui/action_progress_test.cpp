@@ -16,6 +16,7 @@
 #include "tests/support/memory_key_value_store.h"
 #include "tests/support/recording_usage_event_tracker.h"
 #include "tests/support/scripted_remediation_runner.h"
+#include "tests/ui/screen_fixture.h"
 #include "ui/flow_model.h"
 #include "ui/qt_executor.h"
 #include "ui/root_model.h"
@@ -27,22 +28,6 @@ using ::testing::ElementsAre;
 using testing::MemoryKeyValueStore;
 using testing::RecordingUsageEventTracker;
 using testing::ScriptedRemediationRunner;
-
-// Records what the screen asks of the desktop.
-struct RecordingPlatform final : PlatformServices {
-  std::vector<QString> openedURLs, clipboard;
-  std::vector<Alert> alerts;
-  bool browserWorks = true;
-  bool openURL(const QString& url) override {
-    openedURLs.push_back(url);
-    return browserWorks;
-  }
-  void copyToClipboard(const QString& text) override { clipboard.push_back(text); }
-  void showAlert(const Alert& alert) override { alerts.push_back(alert); }
-  void chooseFolder(const QString&, std::function<void(std::optional<QString>)> done) override { done({}); }
-  bool revealFolder(const QString&) override { return true; }
-  bool openApplication(const QString&) override { return true; }
-};
 
 class ProgressScreen : public ::testing::Test {
  protected:
@@ -137,7 +122,7 @@ class ProgressScreen : public ::testing::Test {
   std::shared_ptr<ScriptedRemediationRunner> runner = std::make_shared<ScriptedRemediationRunner>();
   std::shared_ptr<RemediationAttempts> attempts = std::make_shared<RemediationAttempts>();
   std::shared_ptr<QtExecutor> executor = std::make_shared<QtExecutor>();
-  RecordingPlatform platform;
+  ScriptedPlatform platform;
   RunLifecycle lifecycle{store, *tracker};
   std::unique_ptr<RootModel> root;
   std::unique_ptr<FlowModel> flow;
