@@ -16,20 +16,9 @@
 #include "tests/support/rooted_file_system.h"
 #include "tests/support/scripted_process_runner.h"
 #include "tests/support/temp_dir.h"
+#include "tests/unit/remediation/remediation_runner_fixture.h"
 
 namespace bnch {
-
-void PrintTo(const RemediationEvent& event, std::ostream* out) {
-  std::visit(
-      [out](const auto& value) {
-        using T = std::decay_t<decltype(value)>;
-        if constexpr (std::is_same_v<T, RemediationEvent::Output>) *out << "output(" << value.text << ")";
-        if constexpr (std::is_same_v<T, RemediationEvent::Completed>) *out << "completed(" << value.exitCode << ")";
-        if constexpr (std::is_same_v<T, RemediationEvent::OpenBrowser>) *out << "openBrowser(" << value.url << ")";
-        if constexpr (std::is_same_v<T, RemediationEvent::Canceled>) *out << "canceled";
-      },
-      event.value);
-}
 
 namespace {
 
