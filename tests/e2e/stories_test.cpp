@@ -60,6 +60,9 @@ std::string firstLaunch(MacApp& app) {
   app.click("consent-continue");
   app.waitFor("welcome-screen");
   app.screenshot("welcome");
+  // "app_launched" follows the window's own profile, which the diagnosis's own
+  // profile could overtake: wait for it so the stories see one order of events.
+  app.waitForEvent("app_launched");
   app.click("welcome-diagnose-button");
   app.waitFor("experience-screen");
   app.screenshot("experience");
@@ -207,6 +210,7 @@ TEST(Stories, AFreshMacToTheDiagnosisThenASecondLaunchAsksNothingAgain) {
   // cleanly. Closing the last window ends the program as cleanly as quitting.
   app.launch();
   app.waitFor("welcome-screen");
+  app.waitForEvent("app_launched", 2);
   app.click("welcome-diagnose-button");
   app.waitFor("diagnosis-screen", 60s);
   EXPECT_FALSE(app.isShown("experience-screen"));
