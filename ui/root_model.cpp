@@ -19,6 +19,14 @@ namespace bnch::ui {
 namespace {
 Q_LOGGING_CATEGORY(rootLog, "bnch.root")
 constexpr const char* consentedSuffix = ".consented";
+
+// Screens and cards made for QML belong to their owner (the screen, for its
+// visit), never to the garbage collector.
+template <typename Model>
+Model* ownedBy(Model* model) {
+  QQmlEngine::setObjectOwnership(model, QQmlEngine::CppOwnership);
+  return model;
+}
 }  // namespace
 
 RootModel::RootModel(RootDependencies dependencies, QObject* parent)
@@ -138,9 +146,7 @@ FlowModel* RootModel::makeFlowModel(QObject* owner) {
       .executor = deps_.executor,
       .makeRunner = deps_.remediationRunner,
   });
-  // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
-  QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);
-  return flow;
+  return ownedBy(flow);
 }
 
 WorkflowScreenModel* RootModel::makeWorkflowScreenModel(FlowModel* flow) {
@@ -148,18 +154,8 @@ WorkflowScreenModel* RootModel::makeWorkflowScreenModel(FlowModel* flow) {
   std::function<void()> quit = deps_.quit;
   if (!quit) quit = [] { QCoreApplication::quit(); };
   auto* screen = new WorkflowScreenModel(flow, {deps_.platform, deps_.tracker, std::move(quit)}, flow);
-  QQmlEngine::setObjectOwnership(screen, QQmlEngine::CppOwnership);
-  return screen;
+  return ownedBy(screen);
 }
-
-namespace {
-// Screens and cards made for QML belong to their owner, never to the garbage collector.
-template <typename Model>
-Model* ownedBy(Model* model) {
-  QQmlEngine::setObjectOwnership(model, QQmlEngine::CppOwnership);
-  return model;
-}
-}  // namespace
 
 PromptViewModel* RootModel::makeGoalPrompt(QObject* owner) {
   if (!deps_.config.goalPrompt) return nullptr;

@@ -127,6 +127,12 @@ Rectangle {
                 color: Theme.text
                 font.pixelSize: Theme.bodySize
                 Accessible.name: root.card.reasonPrompt
+                background: Rectangle {
+                    radius: 6
+                    color: Theme.background
+                    border.width: reason.activeFocus ? 2 : 1
+                    border.color: reason.activeFocus ? Theme.focusRing : Theme.separator
+                }
             }
         }
         ActionButton {

@@ -19,12 +19,21 @@ ScreenScaffold {
         visible: screen.offer.unavailableShown
         Layout.fillWidth: true
         spacing: Theme.gap
-        Label {
+        // An information mark drawn, not a glyph, so every font shows it.
+        Rectangle {
             Layout.alignment: Qt.AlignTop
-            text: "ⓘ"
+            Layout.preferredWidth: 20
+            Layout.preferredHeight: 20
+            radius: 10
             color: Theme.accent
-            font.pixelSize: Theme.titleSize
             Accessible.ignored: true
+            Text {
+                anchors.centerIn: parent
+                text: "i"
+                color: Theme.textOnAccent
+                font.pixelSize: Theme.bodySize
+                font.weight: Font.Bold
+            }
         }
         Label {
             objectName: "offer-guided_help_plan-unavailable"
