@@ -16,9 +16,13 @@ const Option* optionOf(const std::vector<Option>& options, const std::string& ke
 }
 }  // namespace
 
-PromptViewModel::PromptViewModel(GoalPrompt prompt, QPointer<NavigationModel> navigation,
+PromptViewModel::PromptViewModel(GoalPrompt prompt, Screen flow, QPointer<NavigationModel> navigation,
                                  std::shared_ptr<UsageEventTracking> tracker, QObject* parent)
-    : QObject(parent), goal_(std::move(prompt)), navigation_(std::move(navigation)), tracker_(std::move(tracker)) {}
+    : QObject(parent),
+      goal_(std::move(prompt)),
+      flow_(std::move(flow)),
+      navigation_(std::move(navigation)),
+      tracker_(std::move(tracker)) {}
 
 PromptViewModel::PromptViewModel(NextStepPrompt prompt, QPointer<NavigationModel> navigation,
                                  std::shared_ptr<UsageEventTracking> tracker, QObject* parent)
@@ -53,7 +57,7 @@ bool PromptViewModel::chooseGoal(const std::string& key, const QString& detail) 
   if (!kept.isEmpty() && kept.back().isHighSurrogate()) kept.chop(1);  // never half a character
   if (tracker_) track(*tracker_, usage_events::goalSelected(key, toStd(kept), goal_->surface));
   navigation_->setSelectedGoal(key);
-  navigation_->push(Screen{Screen::Kind::diagnose});
+  navigation_->push(flow_);
   return true;
 }
 

@@ -15,8 +15,8 @@ namespace bnch::ui {
 
 // A question of the product's configuration with one answer chosen from a
 // list: the goal prompt or the next-step prompt. Choosing reports the answer,
-// records it in the navigation and opens what follows it (the diagnosis after
-// a goal, the option's offer after a next step). GUI thread only.
+// records it in the navigation and opens what follows it (the product's flow
+// after a goal, the option's offer after a next step). GUI thread only.
 class PromptViewModel : public QObject {
   Q_OBJECT
   QML_ELEMENT
@@ -30,8 +30,9 @@ class PromptViewModel : public QObject {
   Q_PROPERTY(int detailMaxChars READ detailMaxChars CONSTANT)
 
  public:
-  PromptViewModel(GoalPrompt prompt, QPointer<NavigationModel> navigation, std::shared_ptr<UsageEventTracking> tracker,
-                  QObject* parent = nullptr);
+  // `flow` is the screen of the product's flow, which the goal opens.
+  PromptViewModel(GoalPrompt prompt, Screen flow, QPointer<NavigationModel> navigation,
+                  std::shared_ptr<UsageEventTracking> tracker, QObject* parent = nullptr);
   PromptViewModel(NextStepPrompt prompt, QPointer<NavigationModel> navigation,
                   std::shared_ptr<UsageEventTracking> tracker, QObject* parent = nullptr);
 
@@ -51,6 +52,7 @@ class PromptViewModel : public QObject {
 
   std::optional<GoalPrompt> goal_;
   std::optional<NextStepPrompt> nextStep_;
+  Screen flow_;
   QPointer<NavigationModel> navigation_;
   std::shared_ptr<UsageEventTracking> tracker_;
 };

@@ -84,6 +84,10 @@ void RootModel::giveConsent() {
   emit hasConsentedChanged();
 }
 
+Screen RootModel::flowScreen() const {
+  return Screen{deps_.config.flow == SetupFlow::setupWorkflow ? Screen::Kind::setupWorkflow : Screen::Kind::diagnose};
+}
+
 void RootModel::startFlow() {
   if (deps_.config.goalPrompt) {
     if (!askingGoal_) {
@@ -92,8 +96,7 @@ void RootModel::startFlow() {
     }
     return;
   }
-  navigation_->push(
-      Screen{deps_.config.flow == SetupFlow::setupWorkflow ? Screen::Kind::setupWorkflow : Screen::Kind::diagnose});
+  navigation_->push(flowScreen());
 }
 
 void RootModel::stackAppeared() {
@@ -159,7 +162,8 @@ WorkflowScreenModel* RootModel::makeWorkflowScreenModel(FlowModel* flow) {
 
 PromptViewModel* RootModel::makeGoalPrompt(QObject* owner) {
   if (!deps_.config.goalPrompt) return nullptr;
-  return ownedBy(new PromptViewModel(*deps_.config.goalPrompt, navigation_, deps_.tracker, owner ? owner : this));
+  return ownedBy(
+      new PromptViewModel(*deps_.config.goalPrompt, flowScreen(), navigation_, deps_.tracker, owner ? owner : this));
 }
 
 PromptViewModel* RootModel::makeNextStepPrompt(QObject* owner) {

@@ -105,7 +105,7 @@ class RootModel : public QObject {
   // goes on for this launch.
   Q_INVOKABLE void giveConsent();
   // The welcome screen's main button: asks the product's goal question when it
-  // has one (its answer opens the diagnosis), otherwise pushes the product's flow.
+  // has one (its answer opens the flow), otherwise pushes the product's flow.
   Q_INVOKABLE void startFlow();
   // The navigation stack was shown: loads the profile once (in the background;
   // nothing waits on it), then tells the run lifecycle.
@@ -151,6 +151,8 @@ class RootModel : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The screen that starts the product's flow.
+  Screen flowScreen() const;
   void tellLifecycle();
   void showQuitAlert(const QuitDecision& decision);
 

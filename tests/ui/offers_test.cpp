@@ -66,32 +66,41 @@ class Offers : public Screens {
   JSONObject only(const char* name) { return tracker->recorded.named(name).at(0).data; }
 };
 
-TEST_F(Offers, TheGoalChosenIsReportedWithItsDetailCutAndOpensTheDiagnosis) {
-  launchConsented();
-  click("welcome-diagnose-button");
-  ASSERT_TRUE(waitShown("goal-prompt"));
-  EXPECT_EQ(text("goal-question"), "What brings you here?");
-  EXPECT_EQ(text("goal-note"), "Nothing changes on your Mac until you review and approve it.");
-  EXPECT_EQ(root->navigation()->depth(), 0) << "the question is asked before anything is pushed";
-  EXPECT_FALSE(shown("goal-continue")->isEnabled()) << "Continue waits for an option";
+// The goal opens the product's flow: the diagnosis of the products that ask
+// one, the workflow of a product that runs it.
+TEST_F(Offers, TheGoalChosenIsReportedWithItsDetailCutAndOpensTheFlow) {
+  for (const auto& [flow, opened] : std::vector<std::pair<SetupFlow, std::string>>{
+           {SetupFlow::diagnose, "diagnose"}, {SetupFlow::setupWorkflow, "setup_workflow"}}) {
+    SCOPED_TRACE(opened);
+    config.flow = flow;
+    tracker = std::make_shared<OrderCheckingTracker>();
+    launchConsented();
+    click("welcome-diagnose-button");
+    ASSERT_TRUE(waitShown("goal-prompt"));
+    EXPECT_EQ(text("goal-question"), "What brings you here?");
+    EXPECT_EQ(text("goal-note"), "Nothing changes on your Mac until you review and approve it.");
+    EXPECT_EQ(root->navigation()->depth(), 0) << "the question is asked before anything is pushed";
+    EXPECT_FALSE(shown("goal-continue")->isEnabled()) << "Continue waits for an option";
 
-  click("goal-option-fix");
-  EXPECT_EQ(shown("goal-detail-field")->property("placeholderText").toString(), "What's broken?");
-  shown("goal-detail-field")->setProperty("text", QString(100, 'd'));
-  click("goal-continue");
+    click("goal-option-fix");
+    EXPECT_EQ(shown("goal-detail-field")->property("placeholderText").toString(), "What's broken?");
+    shown("goal-detail-field")->setProperty("text", QString(100, 'd'));
+    click("goal-continue");
 
-  ASSERT_TRUE(waitShown("placeholder-screen"));
-  EXPECT_EQ(root->navigation()->currentScreenName(), "diagnose");
-  EXPECT_EQ(root->navigation()->selectedGoal(), "fix");
-  ASSERT_TRUE(sentOnce("goal_selected"));
-  const JSONObject goal = only("goal_selected");
-  EXPECT_EQ(goal.at("goal"), JSONValue("fix"));
-  EXPECT_EQ(goal.at("detail"), JSONValue(std::string(kDetailMaxChars, 'd')));
-  EXPECT_EQ(goal.at("surface"), JSONValue("welcome_goal"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return root->navigation()->depth() == 1; }, 3000));
+    EXPECT_EQ(root->navigation()->currentScreenName(), opened);
+    EXPECT_EQ(root->navigation()->selectedGoal(), "fix");
+    ASSERT_TRUE(sentOnce("goal_selected"));
+    const JSONObject goal = only("goal_selected");
+    EXPECT_EQ(goal.at("goal"), JSONValue("fix"));
+    EXPECT_EQ(goal.at("detail"), JSONValue(std::string(kDetailMaxChars, 'd')));
+    EXPECT_EQ(goal.at("surface"), JSONValue("welcome_goal"));
 
-  // Home again, the welcome comes first.
-  root->navigation()->clear();
-  EXPECT_TRUE(waitShown("welcome-screen"));
+    // Home again, the welcome comes first.
+    root->navigation()->clear();
+    EXPECT_TRUE(waitShown("welcome-screen"));
+    TearDown();
+  }
 }
 
 // Each next step opens its offer, which is reported shown once; the first
