@@ -24,6 +24,20 @@ std::string_view screenName(Screen::Kind kind) {
   return "welcome";
 }
 
+Screen screenFor(const OfferRoute& route) {
+  switch (route.kind) {
+    case OfferRoute::Kind::content:
+      return Screen{Screen::Kind::contentOffer, route.offerID};
+    case OfferRoute::Kind::audit:
+      return Screen{Screen::Kind::audit};
+    case OfferRoute::Kind::guidedHelpWTP:
+      return Screen{Screen::Kind::guidedHelpOffer};
+    case OfferRoute::Kind::aiCodingInterest:
+      return Screen{Screen::Kind::aiCodingOffer};
+  }
+  return Screen{Screen::Kind::audit};
+}
+
 int NavigationModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(path_.size());
 }
@@ -67,6 +81,21 @@ void NavigationModel::pop() {
   endRemoveRows();
   emit pathChanged();
 }
+
+void NavigationModel::setSelectedGoal(std::optional<std::string> key) {
+  if (selectedGoal_ == key) return;
+  selectedGoal_ = std::move(key);
+  emit selectionChanged();
+}
+
+void NavigationModel::setSelectedNextStep(std::optional<std::string> key) {
+  if (selectedNextStep_ == key) return;
+  selectedNextStep_ = std::move(key);
+  emit selectionChanged();
+}
+
+QString NavigationModel::selectedGoalQt() const { return toQt(selectedGoal_.value_or("")); }
+QString NavigationModel::selectedNextStepQt() const { return toQt(selectedNextStep_.value_or("")); }
 
 std::string NavigationModel::currentScreenName() const {
   return path_.empty() ? "welcome" : std::string(screenName(path_.back().kind));

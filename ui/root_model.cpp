@@ -9,6 +9,7 @@
 #include "engine/probes/system_profiler.h"
 #include "engine/product/live_runtime.h"
 #include "engine/telemetry/usage_events.h"
+#include "engine/workflow/nps_feedback.h"
 #include "ui/flow_model.h"
 #include "ui/qt_text.h"
 #include "ui/workflow_screen_model.h"
@@ -18,6 +19,14 @@ namespace bnch::ui {
 namespace {
 Q_LOGGING_CATEGORY(rootLog, "bnch.root")
 constexpr const char* consentedSuffix = ".consented";
+
+// Screens and cards made for QML belong to their owner (the screen, for its
+// visit), never to the garbage collector.
+template <typename Model>
+Model* ownedBy(Model* model) {
+  QQmlEngine::setObjectOwnership(model, QQmlEngine::CppOwnership);
+  return model;
+}
 }  // namespace
 
 RootModel::RootModel(RootDependencies dependencies, QObject* parent)
@@ -37,6 +46,13 @@ RootModel::RootModel(RootDependencies dependencies, QObject* parent)
     };
   }
   if (!deps_.attempts) deps_.attempts = std::make_shared<RemediationAttempts>();
+  // Back at the welcome screen, the welcome comes first again.
+  connect(navigation_, &NavigationModel::pathChanged, this, [this] {
+    if (navigation_->depth() == 0 && askingGoal_) {
+      askingGoal_ = false;
+      emit askingGoalChanged();
+    }
+  });
 }
 
 RootModel::~RootModel() = default;
@@ -68,9 +84,19 @@ void RootModel::giveConsent() {
   emit hasConsentedChanged();
 }
 
+Screen RootModel::flowScreen() const {
+  return Screen{deps_.config.flow == SetupFlow::setupWorkflow ? Screen::Kind::setupWorkflow : Screen::Kind::diagnose};
+}
+
 void RootModel::startFlow() {
-  navigation_->push(
-      Screen{deps_.config.flow == SetupFlow::setupWorkflow ? Screen::Kind::setupWorkflow : Screen::Kind::diagnose});
+  if (deps_.config.goalPrompt) {
+    if (!askingGoal_) {
+      askingGoal_ = true;
+      emit askingGoalChanged();
+    }
+    return;
+  }
+  navigation_->push(flowScreen());
 }
 
 void RootModel::stackAppeared() {
@@ -123,9 +149,7 @@ FlowModel* RootModel::makeFlowModel(QObject* owner) {
       .executor = deps_.executor,
       .makeRunner = deps_.remediationRunner,
   });
-  // Its owner ends it (the workflow screen, with its visit), never the garbage collector.
-  QQmlEngine::setObjectOwnership(flow, QQmlEngine::CppOwnership);
-  return flow;
+  return ownedBy(flow);
 }
 
 WorkflowScreenModel* RootModel::makeWorkflowScreenModel(FlowModel* flow) {
@@ -133,8 +157,57 @@ WorkflowScreenModel* RootModel::makeWorkflowScreenModel(FlowModel* flow) {
   std::function<void()> quit = deps_.quit;
   if (!quit) quit = [] { QCoreApplication::quit(); };
   auto* screen = new WorkflowScreenModel(flow, {deps_.platform, deps_.tracker, std::move(quit)}, flow);
-  QQmlEngine::setObjectOwnership(screen, QQmlEngine::CppOwnership);
-  return screen;
+  return ownedBy(screen);
+}
+
+PromptViewModel* RootModel::makeGoalPrompt(QObject* owner) {
+  if (!deps_.config.goalPrompt) return nullptr;
+  return ownedBy(
+      new PromptViewModel(*deps_.config.goalPrompt, flowScreen(), navigation_, deps_.tracker, owner ? owner : this));
+}
+
+PromptViewModel* RootModel::makeNextStepPrompt(QObject* owner) {
+  if (!deps_.config.nextStepPrompt) return nullptr;
+  return ownedBy(new PromptViewModel(*deps_.config.nextStepPrompt, navigation_, deps_.tracker, owner ? owner : this));
+}
+
+OfferViewModel* RootModel::makeOfferView(const QString& screen, const QString& offerID, QObject* owner) {
+  OfferViewModel::Kind kind;
+  std::string id;
+  if (screen == QLatin1String(screenName(Screen::Kind::contentOffer).data())) {
+    kind = OfferViewModel::Kind::content;
+    id = toStd(offerID);
+  } else if (screen == QLatin1String(screenName(Screen::Kind::guidedHelpOffer).data())) {
+    kind = OfferViewModel::Kind::guidedHelp;
+    id = "guided_help_plan";
+  } else if (screen == QLatin1String(screenName(Screen::Kind::aiCodingOffer).data())) {
+    kind = OfferViewModel::Kind::aiCoding;
+    id = "ai_coding_setup";
+  } else {
+    return nullptr;
+  }
+  std::optional<OfferSpec> spec;
+  if (const auto found = deps_.config.offerCatalog.find(id); found != deps_.config.offerCatalog.end()) {
+    spec = found->second;
+  }
+  OfferViewModel::Context context{
+      .spec = std::move(spec),
+      .navigation = navigation_,
+      .tracker = deps_.tracker,
+      .openURL = [this](const QString& url) { return openURL(url); },
+  };
+  return ownedBy(new OfferViewModel(kind, std::move(id), std::move(context), owner ? owner : this));
+}
+
+FeedbackCardModel* RootModel::makeNPSCard(QObject* owner) {
+  auto feedback =
+      std::make_shared<NPSFeedback>(deps_.tracker, RunMemory(deps_.services.store, deps_.config), deps_.onceOnly);
+  FeedbackCardModel::Answers answers{
+      .submit = [feedback](int score, const std::string& reason) { return feedback->submit(score, reason); },
+      .dismiss = [feedback] { feedback->dismiss(); },
+  };
+  return ownedBy(
+      new FeedbackCardModel(FeedbackCardModel::Wording::nps, displayName(), std::move(answers), owner ? owner : this));
 }
 
 bool RootModel::openURL(const QString& url) {

@@ -18,8 +18,11 @@
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/product_config.h"
 #include "ui/action_progress_model.h"
+#include "ui/feedback_card_model.h"
 #include "ui/navigation_model.h"
+#include "ui/offer_view_model.h"
 #include "ui/platform_services.h"
+#include "ui/prompt_view_model.h"
 #include "ui/workflow_screen_model.h"
 
 namespace bnch::ui {
@@ -72,6 +75,9 @@ class RootModel : public QObject {
   Q_PROPERTY(QString consentPrivacyTitle READ consentPrivacyTitle CONSTANT)
   Q_PROPERTY(QStringList consentPrivacyBullets READ consentPrivacyBullets CONSTANT)
   Q_PROPERTY(QString privacyURL READ privacyURL CONSTANT)
+  // The welcome screen asks the product's goal question (after its main button).
+  Q_PROPERTY(bool askingGoal READ askingGoal NOTIFY askingGoalChanged)
+  Q_PROPERTY(bool hasNextStepPrompt READ hasNextStepPrompt CONSTANT)
 
  public:
   explicit RootModel(RootDependencies dependencies, QObject* parent = nullptr);
@@ -91,12 +97,15 @@ class RootModel : public QObject {
   QString consentPrivacyTitle() const;
   QStringList consentPrivacyBullets() const;
   QString privacyURL() const;
+  bool askingGoal() const { return askingGoal_; }
+  bool hasNextStepPrompt() const { return deps_.config.nextStepPrompt.has_value(); }
 
   // The consent screen's "Continue": stores the flag, sends "consent_given",
   // then opens the gate. A flag that cannot be stored is logged; consent still
   // goes on for this launch.
   Q_INVOKABLE void giveConsent();
-  // The welcome screen's main button: pushes the product's flow.
+  // The welcome screen's main button: asks the product's goal question when it
+  // has one (its answer opens the flow), otherwise pushes the product's flow.
   Q_INVOKABLE void startFlow();
   // The navigation stack was shown: loads the profile once (in the background;
   // nothing waits on it), then tells the run lifecycle.
@@ -105,6 +114,16 @@ class RootModel : public QObject {
   Q_INVOKABLE bnch::ui::FlowModel* makeFlowModel(QObject* owner);
   // The workflow screen's texts and operations over that flow model.
   Q_INVOKABLE bnch::ui::WorkflowScreenModel* makeWorkflowScreenModel(bnch::ui::FlowModel* flow);
+  // The goal and next-step questions of the product, owned by `owner`; null
+  // when the product has no such question.
+  Q_INVOKABLE bnch::ui::PromptViewModel* makeGoalPrompt(QObject* owner);
+  Q_INVOKABLE bnch::ui::PromptViewModel* makeNextStepPrompt(QObject* owner);
+  // The offer screen of a navigation entry ("content_offer" with its offer
+  // identifier, "guided_help_offer", "ai_coding_offer"), owned by `owner`; null
+  // for any other screen.
+  Q_INVOKABLE bnch::ui::OfferViewModel* makeOfferView(const QString& screen, const QString& offerID, QObject* owner);
+  // An NPS card, owned by `owner`.
+  Q_INVOKABLE bnch::ui::FeedbackCardModel* makeNPSCard(QObject* owner);
   // Opens the address in the browser; when that fails, an alert gives the address.
   Q_INVOKABLE bool openURL(const QString& url);
   // The window asks to close. Refused with the alert while an install runs;
@@ -125,18 +144,22 @@ class RootModel : public QObject {
  signals:
   void hasConsentedChanged();
   void profileChanged();
+  void askingGoalChanged();
   void alertPresented(const QString& message, const QString& informativeText, const QString& buttonTitle);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The screen that starts the product's flow.
+  Screen flowScreen() const;
   void tellLifecycle();
   void showQuitAlert(const QuitDecision& decision);
 
   RootDependencies deps_;
   NavigationModel* navigation_;
   bool hasConsented_ = false;
+  bool askingGoal_ = false;
   std::optional<SystemProfile> profile_;
   bool profiling_ = false;
   // Appearances that came while the profile was loading; each tells the lifecycle once it is in.

@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QQmlEngine>
 #include <QVariantMap>
 #include <algorithm>
 #include <chrono>
@@ -27,7 +28,6 @@ namespace {
 using Kind = SpineRenderPolicy::SpecialStageKind::Kind;
 using RKind = SetupRemediation::Kind;
 
-constexpr const char* npsSubmittedSuffix = ".nps_submitted";
 constexpr const char* gitHubSignUpURL = "https://github.com/signup";
 constexpr const char* moreListsPath = "/benchkit/coming-soon";
 
@@ -681,12 +681,22 @@ bool WorkflowScreenModel::answerOutcome(bool resolved) {
   return flow_ && flow_->reportOutcome(resolved ? QStringLiteral("resolved") : QStringLiteral("not_resolved"));
 }
 
-void WorkflowScreenModel::submitSatisfaction(int score, const QString& reason) {
-  if (score < 0 || score > 10 || !flow_) return;
-  if (desktop_.tracker) track(*desktop_.tracker, usage_events::npsSubmitted(score, toStd(reason)));
-  const auto& store = flow_->services().store;
-  if (store) store->set(StoredValue{true}, model().config().defaultsKey(npsSubmittedSuffix));
-  flow_->markSatisfactionResolved();
+FeedbackCardModel* WorkflowScreenModel::makeSatisfactionCard(QObject* owner) {
+  QPointer<FlowModel> flow = flow_;
+  FeedbackCardModel::Answers answers{
+      .submit =
+          [flow](int score, const std::string& reason) {
+            return flow && flow->engineModel().submitSatisfaction(score, reason);
+          },
+      .dismiss =
+          [flow] {
+            if (flow) flow->satisfactionDismissed();
+          },
+  };
+  auto* card = new FeedbackCardModel(FeedbackCardModel::Wording::satisfaction, toQt(model().config().displayName),
+                                     std::move(answers), owner ? owner : this);
+  QQmlEngine::setObjectOwnership(card, QQmlEngine::CppOwnership);
+  return card;
 }
 
 }  // namespace bnch::ui

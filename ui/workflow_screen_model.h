@@ -16,6 +16,7 @@
 #include "engine/telemetry/usage_event_tracking.h"
 #include "engine/workflow/flow_step.h"
 #include "engine/workflow/spine_render_policy.h"
+#include "ui/feedback_card_model.h"
 #include "ui/flow_model.h"
 #include "ui/platform_services.h"
 
@@ -173,7 +174,9 @@ class WorkflowScreenModel : public QObject {
   Q_INVOKABLE void showExampleProjects();
   // True when the run is over (the screen then returns to the welcome screen).
   Q_INVOKABLE bool answerOutcome(bool resolved);
-  Q_INVOKABLE void submitSatisfaction(int score, const QString& reason);
+  // The satisfaction card of the satisfaction step, owned by `owner`; its
+  // answers resolve the flow model's satisfaction question.
+  Q_INVOKABLE bnch::ui::FeedbackCardModel* makeSatisfactionCard(QObject* owner);
 
  signals:
   void changed();

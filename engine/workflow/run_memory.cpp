@@ -47,6 +47,10 @@ void RunMemory::rememberCreatedProjectPaths(const std::vector<std::string>& path
 
 bool RunMemory::satisfactionSubmitted() const { return store_ && store_->boolean(key(kNpsSubmitted)); }
 
+void RunMemory::rememberSatisfactionSubmitted() {
+  if (store_) store_->set(StoredValue{true}, key(kNpsSubmitted));
+}
+
 std::vector<std::string> RunMemory::lines(const char* suffix) const {
   std::vector<std::string> lines;
   const std::optional<std::string> text = store_ ? store_->string(key(suffix)) : std::nullopt;

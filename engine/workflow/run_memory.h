@@ -31,6 +31,7 @@ class RunMemory {
   void rememberCreatedProjectPaths(const std::vector<std::string>& paths);
 
   bool satisfactionSubmitted() const;
+  void rememberSatisfactionSubmitted();
 
  private:
   std::string key(const char* suffix) const { return prefix_ + suffix; }

@@ -8,7 +8,6 @@ namespace {
 
 // Once-only markers.
 constexpr const char* kOutcomeReportedMarker = "outcome_reported";
-constexpr const char* kSatisfactionResolvedMarker = "satisfaction_resolved";
 
 std::vector<std::string> terminalIDs(const std::optional<SystemProfile>& profile) {
   std::vector<std::string> ids;
@@ -123,12 +122,6 @@ void RunUsageEvents::outcomeReported(const std::optional<std::string>& engineOut
 
 void RunUsageEvents::satisfactionShown() {
   if (onceOnly_->markSatisfactionShown()) send(usage_events::npsShown());
-}
-
-void RunUsageEvents::satisfactionResolved() { onceOnly_->insert(kSatisfactionResolvedMarker); }
-
-void RunUsageEvents::satisfactionDismissed() {
-  if (onceOnly_->insert(kSatisfactionResolvedMarker)) send(usage_events::npsDismissed());
 }
 
 }  // namespace bnch

@@ -49,8 +49,6 @@ class RunUsageEvents {
   void outcomeReported(const std::optional<std::string>& engineOutcome, const std::string& selfReport);
   // Once per process.
   void satisfactionShown();
-  void satisfactionResolved();
-  void satisfactionDismissed();
 
  private:
   void send(UsageEvent event) const;

@@ -31,7 +31,8 @@ SetupFlowModel::SetupFlowModel(AppServices services, ProductConfig config, std::
       config_(std::move(config)),
       executor_(std::move(executor)),
       memory_(services_.store, config_),
-      events_(std::move(tracker), config_.spinePolicy, std::move(onceOnly)),
+      events_(tracker, config_.spinePolicy, onceOnly),
+      feedback_(std::move(tracker), memory_, std::move(onceOnly)),
       profiler_(std::move(profiler)),
       step_(Step::of(Step::Kind::loading)) {
   if (!profiler_) {
@@ -497,7 +498,7 @@ void SetupFlowModel::buildOutcomeAudit() {
 
 bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
   events_.outcomeReported(verifyResult_ ? verifyResult_->engineOutcome : std::nullopt, selfReport);
-  if (memory_.satisfactionSubmitted()) {
+  if (feedback_.submittedBefore()) {
     runEnded_ = true;
     notify();
     return true;
@@ -507,15 +508,22 @@ bool SetupFlowModel::reportOutcome(const std::string& selfReport) {
   return false;
 }
 
+bool SetupFlowModel::submitSatisfaction(int score, const std::string& reason) {
+  if (!feedback_.submit(score, reason)) return false;
+  satisfactionResolved_ = true;
+  notify();
+  return true;
+}
+
 void SetupFlowModel::markSatisfactionResolved() {
-  events_.satisfactionResolved();
+  feedback_.markResolved();
   satisfactionResolved_ = true;
   notify();
 }
 
 void SetupFlowModel::satisfactionDismissed() {
   if (satisfactionResolved_) return;
-  events_.satisfactionDismissed();
+  feedback_.dismiss();
   satisfactionResolved_ = true;
   notify();
 }

@@ -18,6 +18,7 @@
 #include "engine/verification/setup_verification_result.h"
 #include "engine/workflow/flow_step.h"
 #include "engine/workflow/machine_snapshot.h"
+#include "engine/workflow/nps_feedback.h"
 #include "engine/workflow/once_only_events.h"
 #include "engine/workflow/product_config.h"
 #include "engine/workflow/run_memory.h"
@@ -99,6 +100,10 @@ class SetupFlowModel {
   void buildOutcomeAudit();
   // Returns whether the run is over (the screen then empties the navigation).
   bool reportOutcome(const std::string& selfReport);
+  // The satisfaction card's score (0 to 10) with its optional reason: sent,
+  // remembered across launches, and the question resolved. False for a score
+  // out of range.
+  bool submitSatisfaction(int score, const std::string& reason);
   void markSatisfactionResolved();
   void satisfactionDismissed();
 
@@ -157,6 +162,7 @@ class SetupFlowModel {
   std::shared_ptr<Executor> executor_;
   RunMemory memory_;
   RunUsageEvents events_;
+  NPSFeedback feedback_;
   ProfileFunction profiler_;
   // Expires with the model; background work holds a weak reference and drops its
   // result when the model is gone.

@@ -39,25 +39,72 @@ ApplicationWindow {
             readonly property string windowTitle: currentItem && currentItem.windowTitle ? currentItem.windowTitle : ""
             initialItem: WelcomeScreen { app: window.app }
 
-            // Pages follow the navigation path: one page per entry above the welcome screen.
+            // Pages follow the navigation path: one page per entry above the
+            // welcome screen, or above the goal question that takes its place.
             function follow() {
                 const path = window.app.navigation
                 if (depth - 1 > path.depth) pop(get(path.depth))
                 for (let row = depth - 1; row < path.depth; ++row) {
-                    const name = path.data(path.index(row, 0), NavigationModel.NameRole)
-                    push(name === "setup_workflow" ? workflowPage : placeholderPage)
+                    const index = path.index(row, 0)
+                    const name = path.data(index, NavigationModel.NameRole)
+                    if (name === "content_offer")
+                        push(contentOfferPage, {offerID: path.data(index, NavigationModel.OfferIDRole)})
+                    else
+                        push(pageFor(name))
                 }
+            }
+            function pageFor(name) {
+                switch (name) {
+                case "setup_workflow": return workflowPage
+                case "guided_help_offer": return guidedHelpPage
+                case "ai_coding_offer": return aiCodingPage
+                case "next_step": return window.app.hasNextStepPrompt ? nextStepPage : placeholderPage
+                default: return placeholderPage
+                }
+            }
+            function showHome() {
+                const goal = window.app.askingGoal
+                if (get(0).objectName !== (goal ? "goal-prompt" : "welcome-screen"))
+                    replace(get(0), goal ? goalPage : welcomePage)
             }
             Connections {
                 target: window.app.navigation
                 function onPathChanged() { stackView.follow() }
             }
+            Connections {
+                target: window.app
+                function onAskingGoalChanged() { stackView.showHome() }
+            }
             Component.onCompleted: window.app.stackAppeared()
         }
     }
     Component {
+        id: welcomePage
+        WelcomeScreen { app: window.app }
+    }
+    Component {
+        id: goalPage
+        GoalPromptView { app: window.app }
+    }
+    Component {
         id: workflowPage
         WorkflowScreen { app: window.app }
+    }
+    Component {
+        id: nextStepPage
+        NextStepView { app: window.app }
+    }
+    Component {
+        id: contentOfferPage
+        ContentOfferView { app: window.app }
+    }
+    Component {
+        id: guidedHelpPage
+        GuidedHelpOfferView { app: window.app }
+    }
+    Component {
+        id: aiCodingPage
+        AICodingInterestView { app: window.app }
     }
     Component {
         id: placeholderPage
