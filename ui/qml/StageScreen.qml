@@ -72,90 +72,49 @@ ScreenScaffold {
     }
 
     // ---- The failure ramp ----
-    Rectangle {
+    Banner {
         objectName: "failure-ramp"
         visible: screen.failed
         Layout.fillWidth: true
-        implicitHeight: ramp.implicitHeight + 4 * Theme.gap
-        radius: 8
-        color: Theme.surface
-        border.width: 1
-        border.color: Theme.danger
-        Accessible.role: Accessible.Grouping
-        Accessible.name: qsTr("That step didn't finish.")
+        tone: "failed"
+        icon: "⚠"
+        word: qsTr("That step didn't finish.")
+        wordObjectName: "failure-ramp-title"
+        text: screen.view.failureText
+        textObjectName: "failure-ramp-text"
 
-        ColumnLayout {
-            id: ramp
-            x: Theme.gap * 2
-            y: Theme.gap * 2
-            width: parent.width - 2 * x
-            spacing: Theme.gap * 1.5
-            RowLayout {
-                spacing: Theme.gap
-                Label {
-                    text: "⚠"
-                    color: Theme.danger
-                    font.pixelSize: Theme.titleSize + 2
-                    Accessible.ignored: true
-                }
-                Label {
-                    objectName: "failure-ramp-title"
-                    Layout.fillWidth: true
-                    text: qsTr("That step didn't finish.")
-                    color: Theme.text
-                    font.pixelSize: Theme.titleSize
-                    font.weight: Font.DemiBold
-                    wrapMode: Text.Wrap
-                    Accessible.role: Accessible.Heading
-                    Accessible.name: text
-                }
-            }
-            Label {
-                objectName: "failure-ramp-text"
-                visible: text.length > 0
-                Layout.fillWidth: true
-                text: screen.view.failureText
-                color: Theme.text
-                font.pixelSize: Theme.bodySize
-                wrapMode: Text.Wrap
-                Accessible.name: text
-            }
-            Label {
-                objectName: "failure-ramp-manual"
-                visible: screen.view.manualCommand.length > 0
-                Layout.fillWidth: true
-                text: qsTr("Or run this in Terminal yourself:")
-                color: Theme.text
-                font.pixelSize: Theme.bodySize
-                wrapMode: Text.Wrap
-                Accessible.name: text
-            }
-            CommandBox {
-                visible: screen.view.manualCommand.length > 0
-                Layout.fillWidth: true
-                command: screen.view.manualCommand
-                copyObjectName: "failure-ramp-copy"
-                onCopyRequested: screen.view.copyManualCommand()
-            }
-            ActionButton {
-                objectName: "failure-ramp-guide"
-                text: qsTr("Read the guide")
-                borderless: true
-                onClicked: screen.app.openURL(screen.view.stageArticleURL)
-            }
+        Label {
+            objectName: "failure-ramp-manual"
+            visible: screen.view.manualCommand.length > 0
+            Layout.fillWidth: true
+            text: qsTr("Or run this in Terminal yourself:")
+            color: Theme.text
+            font.pixelSize: Theme.bodySize
+            wrapMode: Text.Wrap
+            Accessible.name: text
+        }
+        CommandBox {
+            visible: screen.view.manualCommand.length > 0
+            Layout.fillWidth: true
+            command: screen.view.manualCommand
+            copyObjectName: "failure-ramp-copy"
+            onCopyRequested: screen.view.copyManualCommand()
+        }
+        ActionButton {
+            objectName: "failure-ramp-guide"
+            text: qsTr("Read the guide")
+            borderless: true
+            onClicked: screen.app.openURL(screen.view.stageArticleURL)
         }
     }
 
     // ---- Homebrew first ----
-    Label {
+    Banner {
         objectName: "homebrew-first-note"
         visible: screen.homebrewFirst
         Layout.fillWidth: true
+        tone: "note"
         text: qsTr("This step installs with Homebrew, which isn't installed yet. Install Homebrew first, or skip.")
-        color: Theme.text
-        font.pixelSize: Theme.bodySize
-        wrapMode: Text.Wrap
-        Accessible.name: text
     }
 
     // ---- An ordinary stage: what its first action will do (its button is the
