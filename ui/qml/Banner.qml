@@ -17,6 +17,7 @@ Rectangle {
     property string word: look.word
     property alias wordObjectName: wordLabel.objectName
     property alias textObjectName: textLabel.objectName
+    property alias textLineHeight: textLabel.lineHeight
     default property alias content: extra.data
 
     implicitHeight: row.implicitHeight + 4 * Theme.gap

@@ -82,6 +82,8 @@ ScreenScaffold {
         wordObjectName: "failure-ramp-title"
         text: screen.view.failureText
         textObjectName: "failure-ramp-text"
+        // The last lines of the install's output: kept close together.
+        textLineHeight: 1.15
 
         Label {
             objectName: "failure-ramp-manual"
