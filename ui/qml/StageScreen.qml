@@ -233,7 +233,8 @@ ScreenScaffold {
                 Layout.fillWidth: true
                 text: modelData.caption
                 color: Theme.secondaryText
-                font.pixelSize: Theme.captionSize
+                font.pixelSize: Theme.bodySize
+                lineHeight: 1.3
                 wrapMode: Text.Wrap
             }
             Flow {
