@@ -16,7 +16,9 @@ Button {
     // and shrinks, its text on two lines, when long labels would not fit.
     readonly property bool inActionBar: !!parent && parent.shrinksActions === true
     Layout.fillWidth: inActionBar
-    Layout.maximumWidth: inActionBar ? implicitWidth : Number.POSITIVE_INFINITY
+    // Whole pixels: the layout rounds, and a label a fraction too wide would wrap.
+    Layout.preferredWidth: inActionBar ? Math.ceil(implicitWidth) : -1
+    Layout.maximumWidth: inActionBar ? Math.ceil(implicitWidth) : Number.POSITIVE_INFINITY
     Layout.minimumWidth: inActionBar ? Math.min(implicitWidth, 96) : 0
     font.pixelSize: Theme.bodySize
     font.weight: primary ? Font.DemiBold : Font.Normal

@@ -24,8 +24,10 @@ ScreenScaffold {
     property bool refreshIndex: true
 
     windowTitle: view.windowTitle
-    primaryAction: failed ? retryButton : homebrewFirst ? homebrewFirstButton
-                                                        : kind === "" ? firstActionButton : specialButton
+    primaryAction: failed ? retryButton
+                          : homebrewFirst ? homebrewFirstButton
+                                          : kind === "" ? firstActionButton
+                                                        : kind === "projectActions" ? createProjectButton : specialButton
     title: view.headline
     titleObjectName: "stage-headline"
     explainer: view.body
@@ -237,19 +239,22 @@ ScreenScaffold {
                 lineHeight: 1.3
                 wrapMode: Text.Wrap
             }
-            Flow {
+            // The first project's buttons are the bottom bar's.
+            Loader {
                 Layout.fillWidth: true
-                spacing: Theme.gap
-                ActionButton {
-                    objectName: "create-project" + suffix
-                    text: qsTr("Install in Documents")
-                    primary: index === 0
-                    onClicked: screen.view.createProject(modelData.id, "")
-                }
-                ActionButton {
-                    objectName: "choose-project-folder" + suffix
-                    text: qsTr("Choose my folder…")
-                    onClicked: screen.view.chooseProjectFolder(modelData.id)
+                active: index > 0
+                sourceComponent: Flow {
+                    spacing: Theme.gap
+                    ActionButton {
+                        objectName: "create-project" + suffix
+                        text: qsTr("Install in Documents")
+                        onClicked: screen.view.createProject(modelData.id, "")
+                    }
+                    ActionButton {
+                        objectName: "choose-project-folder" + suffix
+                        text: qsTr("Choose my folder…")
+                        onClicked: screen.view.chooseProjectFolder(modelData.id)
+                    }
                 }
             }
         }
@@ -397,6 +402,20 @@ ScreenScaffold {
             text: qsTr("Try again")
             primary: true
             onClicked: screen.view.retry()
+        },
+        ActionButton {
+            objectName: "choose-project-folder"
+            visible: screen.offersActions && screen.kind === "projectActions" && !!screen.firstAction
+            text: qsTr("Choose my folder…")
+            onClicked: screen.view.chooseProjectFolder(screen.firstAction.id)
+        },
+        ActionButton {
+            id: createProjectButton
+            objectName: "create-project"
+            visible: screen.offersActions && screen.kind === "projectActions" && !!screen.firstAction
+            text: qsTr("Install in Documents")
+            primary: true
+            onClicked: screen.view.createProject(screen.firstAction.id, "")
         },
         ActionButton {
             id: specialButton
