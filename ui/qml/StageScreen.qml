@@ -17,6 +17,7 @@ ScreenScaffold {
     readonly property bool homebrewFirst: !failed && view.needsHomebrewFirst
     readonly property bool offersActions: !failed && !homebrewFirst
     readonly property var firstAction: view.stageActions.length > 0 ? view.stageActions[0] : null
+    readonly property bool oneProject: kind === "projectActions" && view.stageActions.length === 1
     // Ticked keys of the special stage's choices (remediation id, language key,
     // skill slug or server slug) and the keys typed per MCP server.
     property var chosen: ({})
@@ -27,7 +28,7 @@ ScreenScaffold {
     primaryAction: failed ? retryButton
                           : homebrewFirst ? homebrewFirstButton
                                           : kind === "" ? firstActionButton
-                                                        : kind === "projectActions" ? createProjectButton : specialButton
+                                                        : oneProject ? createProjectButton : specialButton
     title: view.headline
     titleObjectName: "stage-headline"
     explainer: view.body
@@ -239,15 +240,16 @@ ScreenScaffold {
                 lineHeight: 1.3
                 wrapMode: Text.Wrap
             }
-            // The first project's buttons are the bottom bar's.
+            // A single project's buttons are the bottom bar's.
             Loader {
                 Layout.fillWidth: true
-                active: index > 0
+                active: !screen.oneProject
                 sourceComponent: Flow {
                     spacing: Theme.gap
                     ActionButton {
                         objectName: "create-project" + suffix
                         text: qsTr("Install in Documents")
+                        primary: index === 0
                         onClicked: screen.view.createProject(modelData.id, "")
                     }
                     ActionButton {
@@ -405,14 +407,14 @@ ScreenScaffold {
         },
         ActionButton {
             objectName: "choose-project-folder"
-            visible: screen.offersActions && screen.kind === "projectActions" && !!screen.firstAction
+            visible: screen.offersActions && screen.oneProject
             text: qsTr("Choose my folder…")
             onClicked: screen.view.chooseProjectFolder(screen.firstAction.id)
         },
         ActionButton {
             id: createProjectButton
             objectName: "create-project"
-            visible: screen.offersActions && screen.kind === "projectActions" && !!screen.firstAction
+            visible: screen.offersActions && screen.oneProject
             text: qsTr("Install in Documents")
             primary: true
             onClicked: screen.view.createProject(screen.firstAction.id, "")
