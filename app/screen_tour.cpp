@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,15 +51,19 @@ void setAppearance(bool dark) {
 struct TourStop {
   const char* screen;
   const char* name;
-  const char* next;  // nullptr: the walk ends here; "": the screen moves on by itself
+  const char* next;             // nullptr: the walk ends here; "": the screen moves on by itself
+  bool firstVisitOnly = false;  // later visits go to the next stop of the same screen
 };
 // The primary path of a fresh Mac: every install is approved (the progress screen
 // is saved when its run has ended), the offers are skipped, the outcome is
-// answered, and the walk ends at the satisfaction question. The progress screen
-// and the failure ramp come first: the stage stays visible beneath and around them.
-constexpr std::array<TourStop, 18> tourStops{{
+// answered, and the walk ends at the satisfaction question. Homebrew is skipped
+// at first, so that the next stage asks for it and it is installed from there.
+// The progress screen, the failure ramp and the Homebrew-first note come first:
+// the stage stays visible beneath and around them.
+constexpr std::array<TourStop, 20> tourStops{{
     {"setup-action-progress-view", "progress", "setup-action-continue"},
     {"failure-ramp", "failure-ramp", nullptr},  // an install failed: the walk ends, showing why
+    {"homebrew-first-note", "homebrew-first", "install-homebrew-first"},
     {"consent-screen", "consent", "consent-continue"},
     {"welcome-screen", "welcome", "welcome-diagnose-button"},
     {"experience-screen", "experience", "experience-learning"},
@@ -68,6 +73,7 @@ constexpr std::array<TourStop, 18> tourStops{{
     {"readiness-screen", "readiness", "readiness-continue"},
     {"stage-clt", "stage-clt", "clt"},
     {"stage-shell-config", "stage-shell-config", "shell-config"},
+    {"stage-homebrew", "stage-homebrew-skipped", "stage-skip", true},
     {"stage-homebrew", "stage-homebrew", "homebrew"},
     {"stage-warp", "stage-warp", "stage-skip"},
     {"stage-python", "stage-python", "brew:uv"},
@@ -111,7 +117,9 @@ class ScreenTour : public QObject {
   void step() {
     // A page still sliding in is not there yet.
     if (QQuickItem* stack = visibleItem(window_, "navigation-stack"); stack && stack->property("busy").toBool()) return;
-    for (const TourStop& stop : tourStops) {
+    for (std::size_t index = 0; index < tourStops.size(); ++index) {
+      const TourStop& stop = tourStops[index];
+      if (stop.firstVisitOnly && usedStops_.count(index)) continue;
       QQuickItem* screen = visibleItem(window_, stop.screen);
       if (!screen || visited(screen)) continue;
       // A screen whose way on is not there yet (an install still running) is
@@ -119,6 +127,7 @@ class ScreenTour : public QObject {
       QQuickItem* button = stop.next && *stop.next ? visibleItem(window_, stop.next) : nullptr;
       if (stop.next && *stop.next && !button) return;
       visited_.emplace_back(screen);
+      usedStops_.insert(index);
       stall_.start(stallLimitMs);
       const QString name = screenName(stop);
       save(name, false);
@@ -166,6 +175,7 @@ class ScreenTour : public QObject {
   std::vector<QPointer<QQuickItem>> visited_;
   QString lastStage_;
   std::map<std::string, int> seen_;
+  std::set<std::size_t> usedStops_;
 };
 
 void watchFirstWelcomeFrame(QQuickWindow& window, const QString& file) {

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import Benchkit
 
 // A button of the bottom bar or of a list of choices. `primary` is the one
@@ -11,6 +12,14 @@ Button {
     property bool borderless: false
 
     Accessible.name: text
+    // In a screen's bottom bar it keeps its natural width while there is room,
+    // and shrinks, its text on two lines, when long labels would not fit.
+    readonly property bool inActionBar: !!parent && parent.shrinksActions === true
+    Layout.fillWidth: inActionBar
+    // Whole pixels: the layout rounds, and a label a fraction too wide would wrap.
+    Layout.preferredWidth: inActionBar ? Math.ceil(implicitWidth) : -1
+    Layout.maximumWidth: inActionBar ? Math.ceil(implicitWidth) : Number.POSITIVE_INFINITY
+    Layout.minimumWidth: inActionBar ? Math.min(implicitWidth, 96) : 0
     font.pixelSize: Theme.bodySize
     font.weight: primary ? Font.DemiBold : Font.Normal
     leftPadding: borderless ? 8 : 20
@@ -24,6 +33,8 @@ Button {
         color: control.primary ? Theme.textOnAccent : (control.borderless ? Theme.accent : Theme.text)
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
+        wrapMode: Text.Wrap
+        maximumLineCount: 2
         elide: Text.ElideRight
     }
     background: Rectangle {

@@ -98,9 +98,23 @@ Item {
                 anchors.horizontalCenter: parent.horizontalCenter
                 width: column.width
                 spacing: Theme.gap * 2
-                RowLayout { id: leadingRow; spacing: Theme.gap }
+                // Each side keeps its natural width and shares the shortfall when
+                // long labels would not fit beside each other (see ActionButton).
+                RowLayout {
+                    id: leadingRow
+                    readonly property bool shrinksActions: true
+                    spacing: Theme.gap
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: implicitWidth
+                }
                 Item { Layout.fillWidth: true }
-                RowLayout { id: trailingRow; spacing: Theme.gap }
+                RowLayout {
+                    id: trailingRow
+                    readonly property bool shrinksActions: true
+                    spacing: Theme.gap
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: implicitWidth
+                }
             }
         }
     }

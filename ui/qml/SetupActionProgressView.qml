@@ -107,7 +107,7 @@ Item {
                         width: ListView.view ? ListView.view.width - Theme.gap : 0
                         text: line
                         color: quiet ? Theme.secondaryText : Theme.text
-                        font.family: "monospace"
+                        font.family: Theme.monospace
                         font.pixelSize: Theme.captionSize
                         font.italic: quiet
                         wrapMode: Text.Wrap

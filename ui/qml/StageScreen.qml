@@ -17,6 +17,7 @@ ScreenScaffold {
     readonly property bool homebrewFirst: !failed && view.needsHomebrewFirst
     readonly property bool offersActions: !failed && !homebrewFirst
     readonly property var firstAction: view.stageActions.length > 0 ? view.stageActions[0] : null
+    readonly property bool oneProject: kind === "projectActions" && view.stageActions.length === 1
     // Ticked keys of the special stage's choices (remediation id, language key,
     // skill slug or server slug) and the keys typed per MCP server.
     property var chosen: ({})
@@ -24,8 +25,10 @@ ScreenScaffold {
     property bool refreshIndex: true
 
     windowTitle: view.windowTitle
-    primaryAction: failed ? retryButton : homebrewFirst ? homebrewFirstButton
-                                                        : kind === "" ? firstActionButton : specialButton
+    primaryAction: failed ? retryButton
+                          : homebrewFirst ? homebrewFirstButton
+                                          : kind === "" ? firstActionButton
+                                                        : oneProject ? createProjectButton : specialButton
     title: view.headline
     titleObjectName: "stage-headline"
     explainer: view.body
@@ -72,90 +75,51 @@ ScreenScaffold {
     }
 
     // ---- The failure ramp ----
-    Rectangle {
+    Banner {
         objectName: "failure-ramp"
         visible: screen.failed
         Layout.fillWidth: true
-        implicitHeight: ramp.implicitHeight + 4 * Theme.gap
-        radius: 8
-        color: Theme.surface
-        border.width: 1
-        border.color: Theme.danger
-        Accessible.role: Accessible.Grouping
-        Accessible.name: qsTr("That step didn't finish.")
+        tone: "failed"
+        icon: "⚠"
+        word: qsTr("That step didn't finish.")
+        wordObjectName: "failure-ramp-title"
+        text: screen.view.failureText
+        textObjectName: "failure-ramp-text"
+        // The last lines of the install's output: kept close together.
+        textLineHeight: 1.15
 
-        ColumnLayout {
-            id: ramp
-            x: Theme.gap * 2
-            y: Theme.gap * 2
-            width: parent.width - 2 * x
-            spacing: Theme.gap * 1.5
-            RowLayout {
-                spacing: Theme.gap
-                Label {
-                    text: "⚠"
-                    color: Theme.danger
-                    font.pixelSize: Theme.titleSize + 2
-                    Accessible.ignored: true
-                }
-                Label {
-                    objectName: "failure-ramp-title"
-                    Layout.fillWidth: true
-                    text: qsTr("That step didn't finish.")
-                    color: Theme.text
-                    font.pixelSize: Theme.titleSize
-                    font.weight: Font.DemiBold
-                    wrapMode: Text.Wrap
-                    Accessible.role: Accessible.Heading
-                    Accessible.name: text
-                }
-            }
-            Label {
-                objectName: "failure-ramp-text"
-                visible: text.length > 0
-                Layout.fillWidth: true
-                text: screen.view.failureText
-                color: Theme.text
-                font.pixelSize: Theme.bodySize
-                wrapMode: Text.Wrap
-                Accessible.name: text
-            }
-            Label {
-                objectName: "failure-ramp-manual"
-                visible: screen.view.manualCommand.length > 0
-                Layout.fillWidth: true
-                text: qsTr("Or run this in Terminal yourself:")
-                color: Theme.text
-                font.pixelSize: Theme.bodySize
-                wrapMode: Text.Wrap
-                Accessible.name: text
-            }
-            CommandBox {
-                visible: screen.view.manualCommand.length > 0
-                Layout.fillWidth: true
-                command: screen.view.manualCommand
-                copyObjectName: "failure-ramp-copy"
-                onCopyRequested: screen.view.copyManualCommand()
-            }
-            ActionButton {
-                objectName: "failure-ramp-guide"
-                text: qsTr("Read the guide")
-                borderless: true
-                onClicked: screen.app.openURL(screen.view.stageArticleURL)
-            }
+        Label {
+            objectName: "failure-ramp-manual"
+            visible: screen.view.manualCommand.length > 0
+            Layout.fillWidth: true
+            text: qsTr("Or run this in Terminal yourself:")
+            color: Theme.text
+            font.pixelSize: Theme.bodySize
+            wrapMode: Text.Wrap
+            Accessible.name: text
+        }
+        CommandBox {
+            visible: screen.view.manualCommand.length > 0
+            Layout.fillWidth: true
+            command: screen.view.manualCommand
+            copyObjectName: "failure-ramp-copy"
+            onCopyRequested: screen.view.copyManualCommand()
+        }
+        ActionButton {
+            objectName: "failure-ramp-guide"
+            text: qsTr("Read the guide")
+            borderless: true
+            onClicked: screen.app.openURL(screen.view.stageArticleURL)
         }
     }
 
     // ---- Homebrew first ----
-    Label {
+    Banner {
         objectName: "homebrew-first-note"
         visible: screen.homebrewFirst
         Layout.fillWidth: true
+        tone: "note"
         text: qsTr("This step installs with Homebrew, which isn't installed yet. Install Homebrew first, or skip.")
-        color: Theme.text
-        font.pixelSize: Theme.bodySize
-        wrapMode: Text.Wrap
-        Accessible.name: text
     }
 
     // ---- An ordinary stage: what its first action will do (its button is the
@@ -272,22 +236,27 @@ ScreenScaffold {
                 Layout.fillWidth: true
                 text: modelData.caption
                 color: Theme.secondaryText
-                font.pixelSize: Theme.captionSize
+                font.pixelSize: Theme.bodySize
+                lineHeight: 1.3
                 wrapMode: Text.Wrap
             }
-            Flow {
+            // A single project's buttons are the bottom bar's.
+            Loader {
                 Layout.fillWidth: true
-                spacing: Theme.gap
-                ActionButton {
-                    objectName: "create-project" + suffix
-                    text: qsTr("Install in Documents")
-                    primary: index === 0
-                    onClicked: screen.view.createProject(modelData.id, "")
-                }
-                ActionButton {
-                    objectName: "choose-project-folder" + suffix
-                    text: qsTr("Choose my folder…")
-                    onClicked: screen.view.chooseProjectFolder(modelData.id)
+                active: !screen.oneProject
+                sourceComponent: Flow {
+                    spacing: Theme.gap
+                    ActionButton {
+                        objectName: "create-project" + suffix
+                        text: qsTr("Install in Documents")
+                        primary: index === 0
+                        onClicked: screen.view.createProject(modelData.id, "")
+                    }
+                    ActionButton {
+                        objectName: "choose-project-folder" + suffix
+                        text: qsTr("Choose my folder…")
+                        onClicked: screen.view.chooseProjectFolder(modelData.id)
+                    }
                 }
             }
         }
@@ -435,6 +404,20 @@ ScreenScaffold {
             text: qsTr("Try again")
             primary: true
             onClicked: screen.view.retry()
+        },
+        ActionButton {
+            objectName: "choose-project-folder"
+            visible: screen.offersActions && screen.oneProject
+            text: qsTr("Choose my folder…")
+            onClicked: screen.view.chooseProjectFolder(screen.firstAction.id)
+        },
+        ActionButton {
+            id: createProjectButton
+            objectName: "create-project"
+            visible: screen.offersActions && screen.oneProject
+            text: qsTr("Install in Documents")
+            primary: true
+            onClicked: screen.view.createProject(screen.firstAction.id, "")
         },
         ActionButton {
             id: specialButton

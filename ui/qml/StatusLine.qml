@@ -3,20 +3,12 @@ import QtQuick.Controls
 import Benchkit
 
 // One finding: an icon and a word for its status, then its text. Status is
-// never told by colour alone. `status`: "ready", "fixable", "blocked",
-// "unknown", "failed" or "skipped".
+// never told by colour alone. `status`: one of Theme.statusLook's.
 Item {
     id: line
     property string status
     property string text
-    readonly property var look: ({
-        "ready": { icon: "✓", word: qsTr("Ready"), color: Theme.success },
-        "fixable": { icon: "→", word: qsTr("To do"), color: Theme.accent },
-        "blocked": { icon: "■", word: qsTr("Needs attention"), color: Theme.danger },
-        "failed": { icon: "!", word: qsTr("Didn’t finish"), color: Theme.danger },
-        "skipped": { icon: "–", word: qsTr("Skipped"), color: Theme.muted },
-        "unknown": { icon: "?", word: qsTr("Unknown"), color: Theme.muted }
-    })[status] || { icon: "•", word: "", color: Theme.muted }
+    readonly property var look: Theme.statusLook(status)
 
     implicitHeight: Math.max(badge.implicitHeight, label.implicitHeight)
     Accessible.role: Accessible.StaticText

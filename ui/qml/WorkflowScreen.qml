@@ -97,8 +97,12 @@ Item {
             primaryAction: readinessContinue
             title: screen.view.headline
             titleObjectName: "readiness-headline"
-            explainer: screen.view.body
-            explainerObjectName: "readiness-body"
+            Banner {
+                objectName: "readiness-body"
+                Layout.fillWidth: true
+                tone: "warning"
+                text: screen.view.body
+            }
             leadingActions: ActionButton {
                 objectName: "readiness-stop"
                 text: screen.view.stopLabel
