@@ -35,7 +35,7 @@ std::size_t lineBreakLength(std::string_view text, std::size_t i) {
   return 0;
 }
 
-std::string trimmedText(std::string_view text) {
+std::string_view trimmedView(std::string_view text) {
   std::size_t begin = 0;
   while (begin < text.size()) {
     if (isBlank(text[begin])) {
@@ -52,8 +52,10 @@ std::string trimmedText(std::string_view text) {
     if (length == 0 || end - length < begin) break;
     end -= length;
   }
-  return std::string(text.substr(begin, end - begin));
+  return text.substr(begin, end - begin);
 }
+
+std::string trimmedText(std::string_view text) { return std::string(trimmedView(text)); }
 
 std::string_view trimmedOf(std::string_view text, std::string_view characters) {
   const std::size_t first = text.find_first_not_of(characters);

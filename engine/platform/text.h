@@ -16,6 +16,8 @@ std::size_t lineBreakLength(std::string_view text, std::size_t i);
 // Without white space and line breaks at either end (space, tab and the line
 // breaks above).
 std::string trimmedText(std::string_view text);
+// The same, as a view into `text` (nothing copied).
+std::string_view trimmedView(std::string_view text);
 
 // Without any of `characters` at either end (bytes, not characters of UTF-8).
 std::string_view trimmedOf(std::string_view text, std::string_view characters);

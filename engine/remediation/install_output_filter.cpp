@@ -14,6 +14,14 @@ const std::regex& systemLogPrefix() {
   return pattern;
 }
 
+// Whether the line has the separators of that prefix's date and time where the
+// pattern puts them. Nearly every line fails this, so the pattern runs only for
+// lines that may be log lines: installers print tens of thousands of lines.
+bool mayBeSystemLogLine(std::string_view line) {
+  return line.size() > 19 && line[4] == '-' && line[7] == '-' && line[10] == ' ' && line[13] == ':' &&
+         line[16] == ':' && line[19] == '.';
+}
+
 constexpr const char* documentationSite = "docs.brew.sh";
 constexpr int nextStepsLineLimit = 31;
 
@@ -27,7 +35,7 @@ std::vector<std::string> InstallOutputFilter::filter(const std::vector<std::stri
 }
 
 void InstallOutputFilter::Incremental::push(const std::string& line, std::vector<std::string>& shown) {
-  const std::string trimmed = trimmedText(line);
+  const std::string_view trimmed = trimmedView(line);
   if (insideNextSteps_) {
     ++counter_;
     if (line.find(documentationSite) != std::string::npos) {
@@ -47,7 +55,9 @@ void InstallOutputFilter::Incremental::push(const std::string& line, std::vector
     return;
   }
   // The pattern is anchored: trying it only at the start keeps a 10 MB line cheap.
-  if (std::regex_search(line, systemLogPrefix(), std::regex_constants::match_continuous)) return;
+  if (mayBeSystemLogLine(line) && std::regex_search(line, systemLogPrefix(), std::regex_constants::match_continuous)) {
+    return;
+  }
   shown.push_back(line);
   if (line.find("do not provide support for this old version") != std::string::npos) shown.push_back(oldMacOSNote);
 }
