@@ -44,8 +44,9 @@ struct ActionProgressDependencies {
 // only the last displayLineLimit kept, and added at most once a frame so that
 // a flood of output never stalls the window. `lines()` keeps every line as it
 // came. A one-time code the run puts on the clipboard (a device sign-in) is
-// also kept for the screen to show until it is left. While the run is going the run lifecycle counts it in flight (the
-// quit guard refuses to quit); leaving the screen or destroying the model stops it. GUI thread only.
+// kept for the screen to show until it is left. While the run is going the
+// run lifecycle counts it in flight (the quit guard refuses to quit); leaving
+// the screen or destroying the model stops it. GUI thread only.
 class ActionProgressModel : public QAbstractListModel {
   Q_OBJECT
   QML_ELEMENT

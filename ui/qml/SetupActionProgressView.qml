@@ -84,7 +84,8 @@ Item {
                     color: view.ended ? view.endLook.color : Theme.secondaryText
                     font.pixelSize: view.ended ? Theme.titleSize : Theme.bodySize
                     font.weight: view.ended ? Font.DemiBold : Font.Normal
-                    lineHeight: 1.4
+                    // A one-line ending sits level with its symbol.
+                    lineHeight: view.ended ? 1.0 : 1.4
                     wrapMode: Text.Wrap
                     Accessible.role: Accessible.StatusBar
                     Accessible.name: text
