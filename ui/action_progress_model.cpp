@@ -85,9 +85,13 @@ ActionProgressModel::ActionProgressModel(QString title, ActionProgressPlan plan,
       if (!alive.expired() && !flushTimer_.isActive()) flushTimer_.start();
     });
   };
-  services.copyToClipboard = [alive, executor, platform](const std::string& text) {
-    executor->main([alive, platform, text] {
-      if (!alive.expired()) platform->copyToClipboard(toQt(text));
+  // The run copies only a one-time code: the screen shows it too.
+  services.copyToClipboard = [this, alive, executor, platform](const std::string& code) {
+    executor->main([this, alive, platform, code] {
+      if (alive.expired()) return;
+      oneTimeCode_ = toQt(code);
+      platform->copyToClipboard(oneTimeCode_);
+      emit oneTimeCodeChanged();
     });
   };
   services.openURL = [alive, executor, platform](const std::string& url) {
@@ -122,7 +126,40 @@ void ActionProgressModel::start() {
   emit stateChanged();
 }
 
-QString ActionProgressModel::statusText() const { return toQt(ActionProgressRun::statusLine); }
+QString ActionProgressModel::statusText() const {
+  const std::optional<Outcome> ending = outcome();
+  if (!ending) return toQt(ActionProgressRun::statusLine);
+  switch (*ending) {
+    case Outcome::success:
+      return toQt(successLine);
+    case Outcome::failure:
+      return toQt(failureLine);
+    case Outcome::canceled:
+      return toQt(canceledLine);
+  }
+  return {};
+}
+
+QString ActionProgressModel::result() const {
+  const std::optional<Outcome> ending = outcome();
+  if (!ending) return {};
+  switch (*ending) {
+    case Outcome::success:
+      return QStringLiteral("success");
+    case Outcome::failure:
+      return QStringLiteral("failure");
+    case Outcome::canceled:
+      return QStringLiteral("canceled");
+  }
+  return {};
+}
+
+// How the run ended, once it has; what Continue hands back.
+std::optional<ActionProgressModel::Outcome> ActionProgressModel::outcome() const {
+  if (!result_) return std::nullopt;
+  if (canceled_ || result_->canceled) return Outcome::canceled;
+  return result_->exitCode == 0 ? Outcome::success : Outcome::failure;
+}
 
 QString ActionProgressModel::lastErrorText() const {
   return result_ && result_->lastErrorText ? toQt(*result_->lastErrorText) : QString();
@@ -179,13 +216,12 @@ void ActionProgressModel::cancel() {
 
 void ActionProgressModel::continueOn() {
   if (!result_ || left_) return;
-  if (canceled_ || result_->canceled) {
-    leave(Outcome::canceled, {});
-  } else if (result_->exitCode == 0) {
-    leave(Outcome::success, {});
-  } else {
-    leave(Outcome::failure, lastErrorText());
-  }
+  const Outcome ending = *outcome();
+  leave(ending, ending == Outcome::failure ? lastErrorText() : QString());
+}
+
+void ActionProgressModel::copyOneTimeCode() {
+  if (!oneTimeCode_.isEmpty()) deps_.platform->copyToClipboard(oneTimeCode_);
 }
 
 void ActionProgressModel::leave(Outcome outcome, const QString& errorText) {

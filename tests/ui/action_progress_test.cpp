@@ -166,6 +166,10 @@ TEST_F(ProgressScreen, TryingAgainTwiceReportsAttemptThreeAndEachFailureReachesT
     approve();
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown("setup-action-continue") != nullptr; }, 3000));
     EXPECT_EQ(shown("setup-action-cancel"), nullptr);
+    EXPECT_EQ(shown("setup-action-status")->property("text").toString(), "That step didn't finish.")
+        << "the ending is told before Continue";
+    EXPECT_EQ(shown("setup-action-result-icon")->property("text").toString(), "⚠");
+    EXPECT_EQ(shown("setup-action-progress"), nullptr);
     click("setup-action-continue");
     ASSERT_EQ(flow->actionProgress(), nullptr);
     EXPECT_EQ(flow->engineModel().failedStageErrors().at("clt"), "softwareupdate: no updates");
@@ -193,6 +197,7 @@ TEST_F(ProgressScreen, ABrowserThatCannotOpenIsExplainedAndHeartbeatsAreQuieterT
   ASSERT_EQ(platform.alerts.size(), 1u);
   EXPECT_EQ(platform.alerts[0].message, "Couldn't open the browser");
   EXPECT_TRUE(platform.alerts[0].informativeText.contains("https://github.com/login/device"));
+  EXPECT_EQ(shown("setup-action-code"), nullptr) << "no code, no code box";
   click("setup-action-cancel");
   EXPECT_EQ(flow->actionProgress(), nullptr);
 }
@@ -215,6 +220,15 @@ TEST_F(ProgressScreen, AFloodOfOutputAndAHugeLineStayBoundedOnScreenAndWholeInTh
   EXPECT_EQ(huge.size(), ActionProgressModel::displayCharacterLimit + 1) << "shown cut, with an ellipsis";
   EXPECT_THAT(platform.clipboard, ElementsAre("WXYZ-1234"));
   EXPECT_THAT(platform.openedURLs, ElementsAre("https://github.com/login/device"));
+
+  // The code stays in view above the log, with its own copy button, and the
+  // ending reads as a success.
+  ASSERT_NE(shown("setup-action-code"), nullptr);
+  EXPECT_EQ(shown("setup-action-code")->property("command").toString(), "WXYZ-1234");
+  click("setup-action-code-copy");
+  EXPECT_THAT(platform.clipboard, ElementsAre("WXYZ-1234", "WXYZ-1234"));
+  EXPECT_EQ(shown("setup-action-status")->property("text").toString(), "Done.");
+  EXPECT_EQ(shown("setup-action-result-icon")->property("text").toString(), "✓");
   click("setup-action-continue");
   EXPECT_EQ(flow->actionProgress(), nullptr);
   EXPECT_EQ(tracker->named("remediation_completed").size(), 1u);

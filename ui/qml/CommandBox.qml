@@ -3,11 +3,13 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Benchkit
 
-// A command in monospace that the person can select, with a copy button.
+// A command (or a code) in monospace that the person can select, with a copy button.
 Rectangle {
     id: box
     property string command
     property alias copyObjectName: copyButton.objectName
+    property alias copyText: copyButton.text
+    property alias textPixelSize: commandText.font.pixelSize
     signal copyRequested()
 
     implicitHeight: row.implicitHeight + 2 * Theme.gap
@@ -22,6 +24,7 @@ Rectangle {
         anchors.margins: Theme.gap
         spacing: Theme.gap
         TextEdit {
+            id: commandText
             objectName: "command-text"
             Layout.fillWidth: true
             text: box.command

@@ -4,14 +4,21 @@ import QtQuick.Layouts
 import Benchkit
 
 // One approved action being carried out: its title, a calm status line while
-// it runs, the installer's output (scrolling in its own area, following the end
-// unless the person scrolled up), and Cancel, then Continue once it has ended.
+// it runs and how it ended afterwards, a sign-in's one-time code, the
+// installer's output (scrolling in its own area, following the end unless the
+// person scrolled up), and Cancel, then Continue once it has ended.
 // Shown over the workflow screen; `progress` is the flow model's actionProgress.
 Item {
     id: view
     objectName: "setup-action-progress-view"
     property ActionProgressModel progress
     readonly property bool running: !!progress && progress.running
+    readonly property bool ended: !!progress && progress.result.length > 0
+    readonly property string oneTimeCode: progress ? progress.oneTimeCode : ""
+    readonly property var endLook: Theme.statusLook(!progress ? ""
+        : progress.result === "success" ? "ready"
+        : progress.result === "failure" ? "failed" : "skipped")
+    readonly property string endIcon: progress && progress.result === "failure" ? "⚠" : endLook.icon
 
     Rectangle { anchors.fill: parent; color: Theme.background }
 
@@ -41,13 +48,16 @@ Item {
                 Accessible.name: text
             }
 
+            // While running, a spinner and the calm status line; once ended, how
+            // it ended, by symbol and words (the failure ramp's own look).
             RowLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: false
                 spacing: Theme.gap * 1.5
-                visible: view.running
+                visible: !!view.progress
                 BusyIndicator {
                     objectName: "setup-action-progress"
+                    visible: view.running
                     running: view.running
                     // The spinner's colour in the styles on macOS and Linux, in both appearances.
                     palette.dark: Theme.accent
@@ -57,15 +67,57 @@ Item {
                     Accessible.name: qsTr("Working")
                 }
                 Label {
+                    objectName: "setup-action-result-icon"
+                    visible: view.ended
+                    Layout.preferredWidth: 28
+                    horizontalAlignment: Text.AlignHCenter
+                    text: view.endIcon
+                    color: view.endLook.color
+                    font.pixelSize: Theme.titleSize + 4
+                    font.weight: Font.Bold
+                    Accessible.ignored: true
+                }
+                Label {
                     objectName: "setup-action-status"
                     Layout.fillWidth: true
                     text: view.progress ? view.progress.statusText : ""
-                    color: Theme.secondaryText
-                    font.pixelSize: Theme.bodySize
-                    lineHeight: 1.4
+                    color: view.ended ? view.endLook.color : Theme.secondaryText
+                    font.pixelSize: view.ended ? Theme.titleSize : Theme.bodySize
+                    font.weight: view.ended ? Font.DemiBold : Font.Normal
+                    // A one-line ending sits level with its symbol.
+                    lineHeight: view.ended ? 1.0 : 1.4
                     wrapMode: Text.Wrap
                     Accessible.role: Accessible.StatusBar
                     Accessible.name: text
+                }
+            }
+
+            // A device sign-in's one-time code, large enough to read off and
+            // copy, until the screen is left.
+            ColumnLayout {
+                visible: view.oneTimeCode.length > 0
+                Layout.fillWidth: true
+                Layout.fillHeight: false
+                spacing: Theme.gap
+                Label {
+                    objectName: "setup-action-code-caption"
+                    Layout.fillWidth: true
+                    text: qsTr("Your one-time code — paste it in your browser to authorize:")
+                    color: Theme.text
+                    font.pixelSize: Theme.bodySize
+                    wrapMode: Text.Wrap
+                    Accessible.name: text
+                }
+                CommandBox {
+                    objectName: "setup-action-code"
+                    Layout.fillWidth: true
+                    command: view.oneTimeCode
+                    textPixelSize: Theme.headlineSize
+                    copyText: qsTr("Copy code")
+                    copyObjectName: "setup-action-code-copy"
+                    onCopyRequested: view.progress.copyOneTimeCode()
+                    Accessible.role: Accessible.Grouping
+                    Accessible.name: qsTr("One-time code")
                 }
             }
 
