@@ -55,5 +55,18 @@ TEST(Doctor, VerifyPassesOnAReadyMacAndCannotJudgeThePackageOffline) {
   EXPECT_EQ(fresh["failedChecks"].at(0), "uv_resolves");
 }
 
+// The simulated Mac decides the free disk space (to the volume's block size), so
+// the verdict is the same on every host that runs the tests.
+TEST(Doctor, DiskReadinessFollowsTheScenariosFreeSpace) {
+  if (!sandboxAvailable()) GTEST_SKIP() << "bubblewrap cannot build a sandbox here";
+  const std::vector<std::pair<double, std::string>> cases = {{200, "ok"}, {20, "low"}, {1, "critical"}};
+  for (const auto& [gigabytes, verdict] : cases) {
+    DerivedScenario scenario("fresh-mac", {{"machine", {{"disk_free_gb", gigabytes}}}});
+    const nlohmann::json readiness = doctorJson(scenario.path(), {"readiness", "--no-network"});
+    EXPECT_EQ(readiness["disk"].value("verdict", ""), verdict) << gigabytes << " GB: " << readiness.dump(2);
+    EXPECT_NEAR(readiness["disk"].value("availableBytes", 0.0), gigabytes * 1e9, 65536) << gigabytes << " GB";
+  }
+}
+
 }  // namespace
 }  // namespace bnch::systest

@@ -116,6 +116,11 @@ Scenario loadScenario(const fs::path& file) {
     mc.dialogAnswer = m.value("dialog_answer", mc.password);
     mc.admin = m.value("admin", mc.admin);
     mc.online = m.value("online", mc.online);
+    if (m.contains("disk_free_gb")) {
+      const double gigabytes = m.at("disk_free_gb").get<double>();
+      if (!(gigabytes >= 0)) throw ScenarioError("machine.disk_free_gb must be 0 or more");
+      mc.diskFreeBytes = static_cast<long long>(gigabytes * 1e9);
+    }
     mc.hostname = m.value("hostname", mc.fullName + "s-MacBook-Pro");
     if (mc.arch != "arm64" && mc.arch != "x86_64") throw ScenarioError("machine.arch must be arm64 or x86_64");
     if (!validName(mc.user)) throw ScenarioError("machine.user is not a valid short user name: " + mc.user);

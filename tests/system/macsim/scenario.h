@@ -28,6 +28,7 @@ struct Machine {
   std::string dialogAnswer;   // default: the password
   bool admin = true;
   bool online = true;
+  long long diskFreeBytes = 200'000'000'000;  // what every volume reports free
   int uid = 501;
   int gid = 20;
 
