@@ -126,32 +126,36 @@ void ActionProgressModel::start() {
   emit stateChanged();
 }
 
+namespace {
+
+// Each ending's name (what QML compares) and the line the status shows.
+struct Ending {
+  const char* name;
+  const char* line;
+};
+
+Ending endingOf(ActionProgressModel::Outcome outcome) {
+  switch (outcome) {
+    case ActionProgressModel::Outcome::success:
+      return {"success", ActionProgressModel::successLine};
+    case ActionProgressModel::Outcome::failure:
+      return {"failure", ActionProgressModel::failureLine};
+    case ActionProgressModel::Outcome::canceled:
+      return {"canceled", ActionProgressModel::canceledLine};
+  }
+  return {"", ""};
+}
+
+}  // namespace
+
 QString ActionProgressModel::statusText() const {
   const std::optional<Outcome> ending = outcome();
-  if (!ending) return toQt(ActionProgressRun::statusLine);
-  switch (*ending) {
-    case Outcome::success:
-      return toQt(successLine);
-    case Outcome::failure:
-      return toQt(failureLine);
-    case Outcome::canceled:
-      return toQt(canceledLine);
-  }
-  return {};
+  return toQt(ending ? endingOf(*ending).line : ActionProgressRun::statusLine);
 }
 
 QString ActionProgressModel::result() const {
   const std::optional<Outcome> ending = outcome();
-  if (!ending) return {};
-  switch (*ending) {
-    case Outcome::success:
-      return QStringLiteral("success");
-    case Outcome::failure:
-      return QStringLiteral("failure");
-    case Outcome::canceled:
-      return QStringLiteral("canceled");
-  }
-  return {};
+  return ending ? QString::fromLatin1(endingOf(*ending).name) : QString();
 }
 
 // How the run ended, once it has; what Continue hands back.

@@ -1,12 +1,9 @@
 #include "ui/feedback_card_model.h"
 
+#include "engine/workflow/nps_feedback.h"
 #include "ui/qt_text.h"
 
 namespace bnch::ui {
-
-namespace {
-constexpr int kHighestScore = 10;
-}
 
 FeedbackCardModel::FeedbackCardModel(Wording wording, const QString& displayName, Answers answers, QObject* parent)
     : QObject(parent), wording_(wording), displayName_(displayName), answers_(std::move(answers)) {}
@@ -49,7 +46,7 @@ QString FeedbackCardModel::reasonPrompt() const {
 }
 
 void FeedbackCardModel::choose(int score) {
-  if (score < 0 || score > kHighestScore || dismissed_) return;
+  if (score < 0 || score > NPSFeedback::highestScore || dismissed_) return;
   if (phase_ != Phase::notYet && phase_ != Phase::scored) return;
   score_ = score;
   phase_ = Phase::scored;

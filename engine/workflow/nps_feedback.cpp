@@ -7,7 +7,6 @@ namespace bnch {
 namespace {
 // Set once the satisfaction question was answered or dismissed in this process.
 constexpr const char* kSatisfactionResolvedMarker = "satisfaction_resolved";
-constexpr int kHighestScore = 10;
 }  // namespace
 
 NPSFeedback::NPSFeedback(std::shared_ptr<UsageEventTracking> tracker, RunMemory memory,
@@ -15,7 +14,7 @@ NPSFeedback::NPSFeedback(std::shared_ptr<UsageEventTracking> tracker, RunMemory 
     : tracker_(std::move(tracker)), memory_(std::move(memory)), onceOnly_(std::move(onceOnly)) {}
 
 bool NPSFeedback::submit(int score, const std::string& reason) {
-  if (score < 0 || score > kHighestScore) return false;
+  if (score < 0 || score > highestScore) return false;
   if (tracker_) track(*tracker_, usage_events::npsSubmitted(score, reason));
   memory_.rememberSatisfactionSubmitted();
   markResolved();

@@ -16,6 +16,9 @@ namespace bnch {
 // thread; the once-only markers are shared by every card of the process.
 class NPSFeedback {
  public:
+  // Scores run from 0 to this.
+  static constexpr int highestScore = 10;
+
   // `tracker` may be null (nothing is sent).
   NPSFeedback(std::shared_ptr<UsageEventTracking> tracker, RunMemory memory, std::shared_ptr<OnceOnlyEvents> onceOnly);
 

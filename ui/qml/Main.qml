@@ -37,7 +37,7 @@ ApplicationWindow {
             id: stackView
             objectName: "navigation-stack"
             readonly property string windowTitle: currentItem && currentItem.windowTitle ? currentItem.windowTitle : ""
-            initialItem: WelcomeScreen { app: window.app }
+            initialItem: welcomePage
 
             // Pages follow the navigation path: one page per entry above the
             // welcome screen, or above the goal question that takes its place.
