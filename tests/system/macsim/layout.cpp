@@ -173,8 +173,7 @@ class Builder {
       fs::create_directories(R(d));
     for (const char* d : {".macsim/programs", ".macsim/state", ".macsim/sysbin", ".macsim/fakes", "etc"})
       fs::create_directories(out_.root / d);
-    if (fs::exists(MACSIM_DISK_LIBRARY))
-      fs::copy_file(MACSIM_DISK_LIBRARY, out_.root / ".macsim/disk_space.so", fs::copy_options::overwrite_existing);
+    fs::copy_file(MACSIM_DISK_LIBRARY, out_.root / ".macsim/disk_space.so", fs::copy_options::overwrite_existing);
     writeFile(out_.root / ".macsim/disk_free_bytes", std::to_string(m_.diskFreeBytes) + "\n", 0644);
 
     writeFile(R("/System/Library/CoreServices/SystemVersion.plist"),

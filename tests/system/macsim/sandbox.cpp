@@ -135,7 +135,7 @@ std::map<std::string, std::string> sandboxEnvironment(const Scenario& s, const S
       {"BROWSER", "/usr/bin/open"},
   };
   // Free disk space is the scenario's (disk_space_preload.cpp), whatever the host has.
-  if (std::filesystem::exists(MACSIM_DISK_LIBRARY)) env["LD_PRELOAD"] = "/.macsim/disk_space.so";
+  env["LD_PRELOAD"] = "/.macsim/disk_space.so";
   if (o.interactive) {
     const char* term = std::getenv("TERM");
     env["TERM"] = term && *term ? term : "xterm-256color";
